@@ -1,0 +1,26 @@
+#pragma once
+// Turning the key options into key lists: one to three 8-byte DES keys back to back, K1 first.
+// A list held by the command line is empty, 16 or 24 bytes: a single key is stored twice, so
+// that the two-key schedule made from it is single DES under that key.
+
+#include <cstdint>
+#include <vector>
+
+#include "pin/digits.hpp"
+
+namespace tolvane {
+
+using KeyList = std::vector<std::uint8_t>;
+
+// hex: 16, 32 or 48 hex digits, already checked by the caller. Replaces the whole content.
+void keyFromHex(const Text &hex, KeyList &key);
+
+// Reads the first 16 bytes of the named file; a file of exactly 8 bytes is one key, stored
+// twice. Replaces the whole content.
+// Throws excCL_MalformedParameter "could not open key file" or "KPV from file 16 or 8 bytes".
+void keyFromFile(const Text &fileName, KeyList &key);
+
+// Zeroes the key bytes before they are released.
+void wipeKey(KeyList &key) noexcept;
+
+} // namespace tolvane

@@ -1,0 +1,213 @@
+#include "cli/options.hpp"
+
+#include <algorithm>
+#include <string_view>
+
+#include "cli/errors.hpp"
+#include "pin/luhn.hpp"
+#include "pin/wipe.hpp"
+
+namespace tolvane {
+
+namespace {
+
+bool allDecimal(const Text &text) { return std::all_of(text.begin(), text.end(), isDecimalDigit); }
+bool allHex(const Text &text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
+
+// Blanks the parser's working copy on every way out, thrown or not.
+struct BlankOnExit {
+  Text &text;
+  ~BlankOnExit() { blankText(text); }
+};
+
+// Replaces a stored secret, blanking the old one first so that no copy is released unwiped.
+void store(Text &field, const Text &value) {
+  blankText(field);
+  field = value;
+}
+
+void drawValue(ArgumentSource &source, Text &value, const char16_t *missing) {
+  if (!source.next(value)) {
+    throw excCL_RequiredParameterMissing(missing);
+  }
+}
+
+bool isHexKey(const Text &value) {
+  return (value.size() == 48 || value.size() == 32 || value.size() == 16) && allHex(value);
+}
+
+// Digits only, 0..6. Once the value passes 6 it can only grow, so the loop stops there and
+// no number of digits can overflow it. The empty text has no offending character: 0.
+bool parsePvki(const Text &value, std::int32_t &pvki) {
+  std::int32_t result = 0;
+  for (char16_t c : value) {
+    if (!isDecimalDigit(c)) {
+      return false;
+    }
+    result = result * 10 + digitValue(c);
+    if (result > 6) {
+      return false;
+    }
+  }
+  pvki = result;
+  return true;
+}
+
+} // namespace
+
+bool ArgvArgumentSource::next(Text &argument) {
+  if (position_ >= count_) {
+    return false;
+  }
+  blankText(argument);
+  argument = vector_[position_++];
+  return true;
+}
+
+CommandLine::CommandLine(std::int32_t argc, const Text *argv) {
+  try {
+    parse(argc, argv);
+  } catch (...) {
+    scrub();
+    throw;
+  }
+}
+
+CommandLine::~CommandLine() { scrub(); }
+
+void CommandLine::scrub() noexcept {
+  blankText(pan);
+  blankText(pvv);
+  blankText(pinBlockHex);
+  blankText(pin);
+  pvki = 0;
+  wipeKey(kpv);
+  wipeKey(kpe);
+}
+
+void CommandLine::parse(std::int32_t argc, const Text *argv) {
+  ArgvArgumentSource source(argc, argv);
+  Text arg;
+  BlankOnExit blankArg{arg};
+  source.next(arg); // the program's own name
+
+  while (source.next(arg)) {
+    // Only the option word is cut; values are taken exactly as they come.
+    arg.resize(std::min(arg.size(), arg.find_first_of(u"\r\n")));
+
+    if (arg == u"-verify") {
+      command = Command::Verify;
+    } else if (arg == u"-calcpvv") {
+      command = Command::CalcPvv;
+    } else if (arg == u"-calcpinblock") {
+      command = Command::CalcPinBlock;
+    } else if (arg == u"-uncalcpinblock") {
+      command = Command::UncalcPinBlock;
+    } else if (arg == u"-verifypan") {
+      command = Command::VerifyPan;
+    } else if (arg == u"-fixpan") {
+      command = Command::FixPan;
+    } else if (arg == u"-help") {
+      throw excCL_Help(false);
+    } else if (arg == u"-help2") {
+      throw excCL_Help(true);
+    } else if (arg == u"-kpv") {
+      drawValue(source, arg, u"missing KPV");
+      if (!isHexKey(arg)) {
+        throw excCL_MalformedParameter(u"KPV must be 48, 32 or 16 hex digits");
+      }
+      keyFromHex(arg, kpv);
+    } else if (arg == u"-kpvfile") {
+      drawValue(source, arg, u"missing KPV filename");
+      keyFromFile(arg, kpv);
+    } else if (arg == u"-kpe") {
+      drawValue(source, arg, u"missing KPE");
+      if (!isHexKey(arg)) {
+        throw excCL_MalformedParameter(u"KPE must be 48, 32 or 16 hex digits");
+      }
+      keyFromHex(arg, kpe);
+    } else if (arg == u"-pin") {
+      drawValue(source, arg, u"missing PIN");
+      if (arg.size() < 4 || arg.size() > 14 || !allDecimal(arg)) {
+        throw excCL_MalformedParameter(u"PIN must be 4 to 14 digits");
+      }
+      store(pin, arg);
+    } else if (arg == u"-pan") {
+      drawValue(source, arg, u"missing PAN");
+      store(pan, arg);
+    } else if (arg == u"-pvki") {
+      drawValue(source, arg, u"missing PVKI");
+      if (!parsePvki(arg, pvki)) {
+        throw excCL_MalformedParameter(u"PVKI must be between 0 and 6 (inclusive) ");
+      }
+    } else if (arg == u"-pvv") {
+      drawValue(source, arg, u"missing PVV");
+      if (arg.size() != 4 || !allDecimal(arg)) {
+        throw excCL_MalformedParameter(u"PVV must be 4 digits");
+      }
+      store(pvv, arg);
+    } else if (arg == u"-pinblock") {
+      drawValue(source, arg, u"missing PINBLOCK");
+      if (arg.size() != 16 || !allHex(arg)) {
+        throw excCL_MalformedParameter(u"pinblock must be 16 hex digits");
+      }
+      store(pinBlockHex, arg);
+    } else if (arg == u"-suppressluhn") {
+      suppressLuhn = true;
+    } else {
+      throw excCL_UnrecognizedOption(arg.c_str());
+    }
+  }
+  checkCommand();
+}
+
+void CommandLine::checkCommand() const {
+  const bool panChecked = command == Command::Verify || command == Command::CalcPvv ||
+                          command == Command::CalcPinBlock || command == Command::UncalcPinBlock;
+  if (panChecked && !suppressLuhn && !luhnCheck(pan)) {
+    throw excCL_MalformedParameter(u"PAN must be 13-19 digits which pass the Luhn check");
+  }
+  const bool hasPvki = pvki >= 0;
+  switch (command) {
+  case Command::Verify:
+    if (pan.empty() || !hasPvki || pvv.empty() || pinBlockHex.empty() || kpv.empty()) {
+      throw excCL_RequiredParameterMissing(
+          u"verify requires -pan, -pvki, -pvv, -pinblock, and either of -kpv or -kpvfile");
+    }
+    break;
+  case Command::CalcPvv:
+    if (pan.empty() || !hasPvki || pin.empty() || kpv.empty()) {
+      throw excCL_RequiredParameterMissing(
+          u"calcpvv requires -pan, -pvki, -pin, and either of -kpv or -kpvfile");
+    }
+    break;
+  case Command::CalcPinBlock:
+    if (pan.empty() || pin.empty()) {
+      throw excCL_RequiredParameterMissing(u"calcpinblock requires -pan, and -pin");
+    }
+    break;
+  case Command::UncalcPinBlock:
+    if (pan.empty() || pinBlockHex.empty()) {
+      throw excCL_RequiredParameterMissing(u"uncalcpinblock requires -pan, -pinblock");
+    }
+    break;
+  case Command::VerifyPan:
+    if (pan.empty()) {
+      throw excCL_RequiredParameterMissing(u"verifypan requires -pan");
+    }
+    break;
+  case Command::FixPan:
+    if (pan.empty()) {
+      throw excCL_RequiredParameterMissing(u"fixpan requires -pan");
+    }
+    if (pan.size() < 2) {
+      throw excCL_MalformedParameter(u"fixpan requires at least two pan digits");
+    }
+    break;
+  case Command::None:
+    throw excCL_RequiredParameterMissing(
+        u"one of -verify, -calcpvv, or -calcpinblock must be specified");
+  }
+}
+
+} // namespace tolvane

@@ -1,0 +1,153 @@
+#include "cli/platform.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "pin/wipe.hpp"
+
+namespace tolvane {
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+
+// Length of the well-formed UTF-8 sequence at the start of bytes and the code point it
+// encodes, or 0 when the first byte does not begin one.
+std::size_t sequenceAt(std::string_view bytes, char32_t &point) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) {
+    point = lead;
+    return 1;
+  }
+  std::size_t length = 0;
+  char32_t min = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, point = lead & 0x1F, min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, point = lead & 0x0F, min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, point = lead & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length) {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) {
+      return 0;
+    }
+    point = (point << 6) | (byte(i) & 0x3F);
+  }
+  if (point < min || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+    return 0;
+  }
+  return length;
+}
+
+void appendUtf8(std::string &out, char32_t point) {
+  const auto add = [&](char32_t v) { out.push_back(static_cast<char>(v)); };
+  if (point < 0x80) {
+    add(point);
+  } else if (point < 0x800) {
+    add(0xC0 | (point >> 6));
+    add(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    add(0xE0 | (point >> 12));
+    add(0x80 | ((point >> 6) & 0x3F));
+    add(0x80 | (point & 0x3F));
+  } else {
+    add(0xF0 | (point >> 18));
+    add(0x80 | ((point >> 12) & 0x3F));
+    add(0x80 | ((point >> 6) & 0x3F));
+    add(0x80 | (point & 0x3F));
+  }
+}
+
+} // namespace
+
+Text decodeArgument(std::string_view bytes) {
+  Text text;
+  text.reserve(bytes.size());
+  while (!bytes.empty()) {
+    char32_t point = 0;
+    const std::size_t length = sequenceAt(bytes, point);
+    if (length == 0) {
+      text.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[0])));
+      bytes.remove_prefix(1);
+      continue;
+    }
+    if (point >= 0x10000) {
+      point -= 0x10000;
+      text.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
+      text.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
+    } else {
+      text.push_back(static_cast<char16_t>(point));
+    }
+    bytes.remove_prefix(length);
+  }
+  return text;
+}
+
+std::string encodeArgument(const Text &text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 3);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      // Only ever made from a byte that was not valid UTF-8: a byte below 0x80 always is.
+      bytes.push_back(static_cast<char>(unit - kEscapeBase));
+    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+               text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      const char32_t high = unit - 0xD800u;
+      const char32_t low = text[++i] - 0xDC00u;
+      appendUtf8(bytes, 0x10000 + (high << 10) + low);
+    } else {
+      // Lone surrogates do not come out of decodeArgument; encoding them as the three bytes
+      // of their value keeps this total.
+      appendUtf8(bytes, unit);
+    }
+  }
+  return bytes;
+}
+
+std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer,
+                                          std::size_t capacity) {
+  std::string path = encodeArgument(name);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  std::fill(path.begin(), path.end(), ' ');
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  struct stat info {};
+  std::optional<std::size_t> result;
+  if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {
+    std::size_t total = 0;
+    bool ok = true;
+    while (total < capacity) {
+      const ssize_t n = ::read(fd, buffer + total, capacity - total);
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n < 0) {
+        ok = false;
+        break;
+      }
+      if (n == 0) {
+        break;
+      }
+      total += static_cast<std::size_t>(n);
+    }
+    if (ok) {
+      result = total;
+    }
+  }
+  ::close(fd);
+  return result;
+}
+
+} // namespace tolvane

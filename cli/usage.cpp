@@ -1,0 +1,58 @@
+#include "cli/usage.hpp"
+
+#include <string_view>
+
+namespace tolvane {
+
+namespace {
+
+struct UsageLine {
+  bool onlyWithAll;
+  std::u16string_view text;
+};
+
+// Descriptions start in column 29: four blanks, then option and placeholder in 24 columns.
+constexpr UsageLine kUsage[] = {
+    {false, u"Tolvane: perform Visa PVV calculations"},
+    {false, u"Usage:  tolvane {options}, where options are:"},
+    {false, u""},
+    {false, u"    -verify                 verify a pinblock against a PVV"},
+    {false, u"    -calcpvv                compute a PVV from components"},
+    {false, u"    -calcpinblock           make a pinblock from plaintext PIN and components"},
+    {true, u"    -uncalcpinblock         decrypt pinblock and extract PIN"},
+    {true, u"    -verifypan              just perform Luhn check on PAN"},
+    {true, u"    -fixpan                 recompute check digit on PAN"},
+    {false, u""},
+    {false, u"    -pan PANDIGITS          PAN (13-19 digits)"},
+    {false, u"    -pvki INDEX             KPV Index, 0 - 6"},
+    {false, u"    -pvv PVVDIGITS          PVV (4 digits)"},
+    {false, u"    -pinblock PINBLOCKHEX   pinblock, in hex format (16 hex digits)"},
+    {false, u"    -kpv KPVHEX             PIN Verification Key (hex, des-ede)"},
+    {false, u"    -kpvfile KVPFILENAME    read binary KPV from a file"},
+    {false, u"    -pin PINDIGITS          4-14 digit PIN (Visa PVV only considers 4)"},
+    {false, u"    -suppressluhn           do not perform Luhn check on PAN"},
+    {false, u"    -kpe KPEHEX             encrypt/decrypt pinblock"},
+    {false, u""},
+    {false, u"Examples:"},
+    {false, u"    -calcpvv -pin 8305 -pan 5300718264930572 -pvki 1 -kpv "
+            u"9B37E0D2158C46AF7301DE4C5AB9268E"},
+    {false, u"    -calcpinblock -pin 8305 -pan 5300718264930572"},
+    // The two blanks before -kpv are part of the text users have always seen.
+    {false, u"    -verify -pinblock 07C19E3B5D2A8F41 -pan 5300718264930572 -pvki 1 -pvv 6049  "
+            u"-kpv 9B37E0D2158C46AF7301DE4C5AB9268E"},
+};
+
+} // namespace
+
+void printUsage(bool showAll, TextWriter &out) {
+  for (const auto &line : kUsage) {
+    if (line.onlyWithAll && !showAll) {
+      continue;
+    }
+    out.write(line.text);
+    out.write(u"\n");
+    out.flush();
+  }
+}
+
+} // namespace tolvane

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli/writer.hpp"
+
+namespace tolvane {
+
+// Writes the built-in help, flushing after every line. showAll adds the three secondary
+// commands (-uncalcpinblock, -verifypan, -fixpan).
+void printUsage(bool showAll, TextWriter &out);
+
+} // namespace tolvane

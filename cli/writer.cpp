@@ -1,0 +1,82 @@
+#include "cli/writer.hpp"
+
+#include <cerrno>
+#include <unistd.h>
+
+#include "pin/wipe.hpp"
+
+namespace tolvane {
+
+TextWriter::~TextWriter() { wipeBytes(buffer_.data(), buffer_.size()); }
+
+void TextWriter::put(char byte) {
+  if (used_ == buffer_.size()) {
+    drain();
+  }
+  buffer_[used_++] = byte;
+}
+
+// The buffer may have held a PIN or a PAN: it is wiped as soon as it has been handed on.
+void TextWriter::drain() {
+  if (used_ != 0 && !failed_ && !sink(buffer_.data(), used_)) {
+    failed_ = true;
+  }
+  wipeBytes(buffer_.data(), used_);
+  used_ = 0;
+}
+
+void TextWriter::write(std::u16string_view text) {
+  if (tied_ != nullptr) {
+    tied_->flush();
+  }
+  for (char16_t unit : text) {
+    if (failed_) {
+      break;
+    }
+    if (unit >= 256) {
+      // What was converted before this unit still goes out; nothing after it does.
+      drain();
+      failed_ = true;
+      break;
+    }
+    if (unit == u'\n') {
+      put('\r');
+    }
+    put(static_cast<char>(unit));
+  }
+  if (unitBuffered_) {
+    drain();
+  }
+}
+
+bool TextWriter::flush() {
+  drain();
+  return !failed_;
+}
+
+FdWriter::~FdWriter() { flush(); }
+
+bool FdWriter::sink(const char *bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t n = ::write(fd_, bytes, count);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    bytes += n;
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+StringWriter::~StringWriter() = default;
+
+bool StringWriter::sink(const char *bytes, std::size_t count) {
+  const std::size_t room = failAfter_ - bytes_.size();
+  bytes_.append(bytes, count < room ? count : room);
+  return count <= room;
+}
+
+} // namespace tolvane

@@ -1,0 +1,76 @@
+#pragma once
+// The program's two output streams. A code unit below 256 is written as the one byte of that
+// value and a line feed as CR LF. A unit of 256 or more cannot be converted: the stream enters
+// its failed state there and writes nothing further, as does a stream whose sink failed.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tolvane {
+
+class TextWriter {
+public:
+  TextWriter() = default;
+  TextWriter(const TextWriter &) = delete;
+  TextWriter &operator=(const TextWriter &) = delete;
+  virtual ~TextWriter();
+
+  void write(std::u16string_view text);
+  // Hands every pending byte to the sink; false once the stream has failed.
+  bool flush();
+  bool failed() const { return failed_; }
+
+  // A unit-buffered stream flushes after every write.
+  void setUnitBuffered(bool on) { unitBuffered_ = on; }
+  // The tied stream is flushed before anything is written here, so that output reaches
+  // the terminal in the order it was produced.
+  void tie(TextWriter *other) { tied_ = other; }
+
+protected:
+  // Delivers bytes to their destination; false when they could not all be delivered.
+  virtual bool sink(const char *bytes, std::size_t count) = 0;
+
+private:
+  void put(char byte);
+  void drain();
+
+  std::array<char, 512> buffer_{};
+  std::size_t used_ = 0;
+  bool failed_ = false;
+  bool unitBuffered_ = false;
+  TextWriter *tied_ = nullptr;
+};
+
+// Writes to a file descriptor, retrying interrupted and partial writes.
+class FdWriter final : public TextWriter {
+public:
+  explicit FdWriter(int fd) : fd_(fd) {}
+  ~FdWriter() override;
+
+protected:
+  bool sink(const char *bytes, std::size_t count) override;
+
+private:
+  int fd_;
+};
+
+// Collects the bytes in memory, for tests and in-process callers. failAfter simulates a
+// full disk: the sink accepts that many bytes in all and then fails.
+class StringWriter final : public TextWriter {
+public:
+  explicit StringWriter(std::size_t failAfter = static_cast<std::size_t>(-1))
+      : failAfter_(failAfter) {}
+  ~StringWriter() override;
+  const std::string &bytes() const { return bytes_; }
+
+protected:
+  bool sink(const char *bytes, std::size_t count) override;
+
+private:
+  std::string bytes_;
+  std::size_t failAfter_;
+};
+
+} // namespace tolvane

@@ -1,0 +1,63 @@
+#include "pin/digits.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Folding with 0x5F maps 'a'..'f' onto 'A'..'F'; digits land on 0..9 and letters on 0x31..0x36,
+// which the second step brings down to 10..15.
+int hexValue(char16_t c) {
+  const unsigned v = ((static_cast<unsigned>(c) & 0xFFu) & 0x5Fu) - 0x10u;
+  return static_cast<int>((v & 0xFFFFu) <= 9 ? v : v - 0x27u) & 0x0F;
+}
+
+char16_t hexCharacter(unsigned nibble) {
+  return static_cast<char16_t>(nibble < 10 ? nibble + 48 : nibble + 55);
+}
+
+} // namespace
+
+void setNibble(NibbleBlock &block, int index, int value) {
+  auto &byte = block[static_cast<std::size_t>(index / 2)];
+  const auto nibble = static_cast<unsigned>(value) & 0x0Fu;
+  byte = static_cast<std::uint8_t>(index % 2 == 0 ? (nibble << 4) | (byte & 0x0Fu)
+                                                  : (byte & 0xF0u) | nibble);
+}
+
+int getNibble(const NibbleBlock &block, int index) {
+  const unsigned byte = block[static_cast<std::size_t>(index / 2)];
+  return static_cast<int>(index % 2 == 0 ? byte >> 4 : byte & 0x0Fu);
+}
+
+void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b) {
+  for (int i = 0; i < 8; ++i) {
+    out[i] = static_cast<std::uint8_t>(a[i] ^ b[i]);
+  }
+}
+
+std::uint8_t hexPairToByte(const char16_t *pair) {
+  return static_cast<std::uint8_t>((hexValue(pair[0]) << 4) | hexValue(pair[1]));
+}
+
+void byteToHexPair(std::uint8_t byte, char16_t *pair) {
+  pair[0] = hexCharacter(byte >> 4u);
+  pair[1] = hexCharacter(byte & 0x0Fu);
+}
+
+Text blockToHex(const NibbleBlock &block) {
+  Text hex(16, u'0');
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    byteToHexPair(block[i], &hex[2 * i]);
+  }
+  return hex;
+}
+
+NibbleBlock hexToBlock(const Text &hex) {
+  NibbleBlock block{};
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = hexPairToByte(&hex[2 * i]);
+  }
+  return block;
+}
+
+} // namespace tolvane

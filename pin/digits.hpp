@@ -1,0 +1,43 @@
+#pragma once
+// Digit strings and 8-byte nibble blocks: the two shapes every PIN computation works on.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tolvane {
+
+// All text of the program: 16-bit code units, as the command line delivers them.
+using Text = std::u16string;
+
+// 8 bytes seen as 16 four-bit nibbles. Nibble 0 is the high half of byte 0 and nibble 15
+// the low half of byte 7, so the block's hex text lists nibbles 0 to 15 left to right.
+using NibbleBlock = std::array<std::uint8_t, 8>;
+
+// Value of a digit character: its code minus '0', taken on the low eight bits. Only
+// meaningful for '0'..'9'; other characters give values outside 0..9.
+inline int digitValue(char16_t c) { return static_cast<int>(c & 0xFF) - 48; }
+
+inline bool isDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+inline bool isHexDigit(char16_t c) {
+  return isDecimalDigit(c) || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+}
+
+// index 0..15. Only the low four bits of value are stored, so a stray value (from a
+// non-digit PAN character) can never spill into the neighbouring nibble.
+void setNibble(NibbleBlock &block, int index, int value);
+// index 0..15; returns 0..15.
+int getNibble(const NibbleBlock &block, int index);
+// out = a XOR b, byte by byte; out may be a or b.
+void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b);
+
+// Two hex digits (either case), high nibble first. The caller has checked they are hex.
+std::uint8_t hexPairToByte(const char16_t *pair);
+// Writes two upper-case hex digits, high nibble first, and no terminator.
+void byteToHexPair(std::uint8_t byte, char16_t *pair);
+
+// The 16-digit upper-case hex text of a block, and its inverse for checked hex text.
+Text blockToHex(const NibbleBlock &block);
+NibbleBlock hexToBlock(const Text &hex);
+
+} // namespace tolvane

@@ -1,0 +1,30 @@
+#pragma once
+// ISO 9564 format-0 PIN blocks: the PIN field XOR the PAN field, optionally enciphered under
+// a PIN encryption key (KPE). An empty KPE means the block is used in the clear; exactly 24
+// bytes select three-key Triple-DES, 16 bytes two-key (single DES when both halves are equal).
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "pin/digits.hpp"
+
+namespace tolvane {
+
+// Nibbles: 0, the PIN length, the PIN digits, then 0xF up to the end. pin: 4..14 digits.
+void makePinField(NibbleBlock &out, std::u16string_view pin);
+
+// Nibbles 0..3 zero, then the twelve PAN digits left of the check digit. A PAN of fewer than
+// 13 characters (possible only with the Luhn check suppressed) leaves the field all zero.
+void makePanField(NibbleBlock &out, std::u16string_view pan);
+
+NibbleBlock makePinBlock(std::u16string_view pin, std::u16string_view pan,
+                         std::span<const std::uint8_t> kpe);
+
+// pinBlockHex: 16 hex digits, either case. Returns the PIN (4..14 digits).
+// Throws excProblem "PIN Sanity; format", "PIN Sanity; length", "PIN Sanity; padding" or
+// "PIN Sanity; digits", checked in that order.
+Text decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
+                    std::u16string_view pan);
+
+} // namespace tolvane

@@ -1,0 +1,69 @@
+#include "pin/pvv.hpp"
+
+#include <cassert>
+
+#include "des/des.hpp"
+#include "pin/wipe.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Decimal nibbles first, left to right; if fewer than four, the nibbles 10..15 are taken from
+// the left again, less 10. Every nibble is one or the other, so four digits are always found.
+int decimalise(const NibbleBlock &block) {
+  int value = 0;
+  int count = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 16 && count < 4; ++i) {
+      const int nibble = getNibble(block, i);
+      const bool wanted = pass == 0 ? nibble <= 9 : nibble >= 10;
+      if (wanted) {
+        value = value * 10 + (pass == 0 ? nibble : nibble - 10);
+        ++count;
+      }
+    }
+  }
+  return value;
+}
+
+} // namespace
+
+int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
+               const std::uint8_t *kpv) {
+  assert(pinDigits.size() <= 15);
+  // Eleven PAN digits (for four PIN digits), the key index, the PIN digits: sixteen nibbles.
+  // The PAN's check digit is never used. A PAN too short to fill its share contributes
+  // nothing at all rather than a shifted part of itself.
+  NibbleBlock block{};
+  int position = 0;
+  const auto n = static_cast<std::ptrdiff_t>(pan.size());
+  const auto first = n + static_cast<std::ptrdiff_t>(pinDigits.size()) - 16;
+  if (first >= 0) {
+    for (auto s = first; s <= n - 2; ++s) {
+      setNibble(block, position++, digitValue(pan[static_cast<std::size_t>(s)]));
+    }
+  }
+  setNibble(block, position++, pvki);
+  for (char16_t c : pinDigits) {
+    setNibble(block, position++, digitValue(c));
+  }
+
+  DesKeySchedule schedule;
+  makeDoubleKeySchedule(schedule, kpv);
+  encryptBlock(schedule, block.data(), block.data());
+  const int pvv = decimalise(block);
+  wipeObject(schedule);
+  wipeObject(block);
+  return pvv;
+}
+
+Text formatPvv(int pvv) {
+  Text digits(4, u'0');
+  for (int i = 3; i >= 0; --i, pvv /= 10) {
+    digits[static_cast<std::size_t>(i)] = static_cast<char16_t>(u'0' + pvv % 10);
+  }
+  return digits;
+}
+
+} // namespace tolvane

@@ -1,0 +1,21 @@
+#pragma once
+// The PIN Verification Value: four decimal digits derived from the PAN, the key index, the
+// first four PIN digits and a two-key Triple-DES PIN verification key.
+
+#include <cstdint>
+#include <string_view>
+
+#include "pin/digits.hpp"
+
+namespace tolvane {
+
+// pan: its eleven digits left of the check digit are used (fewer for a PAN shorter than 12,
+// possible only with the Luhn check suppressed); pvki: 0..6; pinDigits: the first four PIN
+// digits; kpv: at least 16 bytes, of which bytes 0..15 are K1||K2. Returns 0..9999.
+int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
+               const std::uint8_t *kpv);
+
+// The PVV as exactly four digits, leading zeros kept: 7 gives "0007".
+Text formatPvv(int pvv);
+
+} // namespace tolvane
