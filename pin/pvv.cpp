@@ -7,11 +7,8 @@
 
 namespace tolvane {
 
-namespace {
-
-// Decimal nibbles first, left to right; if fewer than four, the nibbles 10..15 are taken from
-// the left again, less 10. Every nibble is one or the other, so four digits are always found.
-int decimalise(const NibbleBlock &block) {
+// Every nibble is either decimal or 10..15, so the two passes always find four digits.
+int decimalisePvv(const NibbleBlock &block) {
   int value = 0;
   int count = 0;
   for (int pass = 0; pass < 2; ++pass) {
@@ -26,8 +23,6 @@ int decimalise(const NibbleBlock &block) {
   }
   return value;
 }
-
-} // namespace
 
 int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
                const std::uint8_t *kpv) {
@@ -52,7 +47,7 @@ int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
   DesKeySchedule schedule;
   makeDoubleKeySchedule(schedule, kpv);
   encryptBlock(schedule, block.data(), block.data());
-  const int pvv = decimalise(block);
+  const int pvv = decimalisePvv(block);
   wipeObject(schedule);
   wipeObject(block);
   return pvv;

@@ -15,6 +15,10 @@ namespace tolvane {
 int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
                const std::uint8_t *kpv);
 
+// The four PVV digits of a cipher block: its decimal nibbles, left to right; if there are
+// fewer than four, the nibbles 10..15 follow, again from the left, each less 10.
+int decimalisePvv(const NibbleBlock &cipher);
+
 // The PVV as exactly four digits, leading zeros kept: 7 gives "0007".
 Text formatPvv(int pvv);
 

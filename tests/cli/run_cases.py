@@ -12,8 +12,8 @@ A case file holds blocks like:
 
 Values are double-quoted byte strings with the escapes \\\\ \\" \\r \\n \\t and \\xNN; several
 strings in a row, also on indented continuation lines, are joined. Other keys:
-    file: NAME "bytes"      create NAME in the case's scratch folder first
-    dir: NAME               create a folder there
+    file: "name" "bytes"    create a file in the case's scratch folder first
+    dir: "name"             create a folder there
     stdin: "bytes"          fed through a pipe (otherwise stdin is empty)
     stdout-to: full|closed  stdout is /dev/full, or closed
 "{dir}" inside an argument stands for the scratch folder. Lines starting with # are comments.
@@ -90,10 +90,10 @@ def parse_cases(path):
             elif key == "status":
                 case[key] = int(value)
             elif key == "file":
-                name, _, content = value.partition(" ")
-                case["files"].append((name, b"".join(parse_strings(content, where))))
+                name, *content = parse_strings(value, where)
+                case["files"].append((name, b"".join(content)))
             elif key == "dir":
-                case["dirs"].append(value)
+                case["dirs"].append(b"".join(parse_strings(value, where)))
             elif key == "stdout-to":
                 if value not in ("full", "closed"):
                     raise ValueError(f"{where}: stdout-to is full or closed")
@@ -109,12 +109,13 @@ def parse_cases(path):
 
 def run_case(binary, wrapper, case):
     with tempfile.TemporaryDirectory() as scratch:
+        root = os.fsencode(scratch)
         for name in case["dirs"]:
-            os.mkdir(os.path.join(scratch, name))
+            os.mkdir(os.path.join(root, name))
         for name, content in case["files"]:
-            with open(os.path.join(scratch, name), "wb") as f:
+            with open(os.path.join(root, name), "wb") as f:
                 f.write(content)
-        args = [a.replace(b"{dir}", os.fsencode(scratch)) for a in case["args"]]
+        args = [a.replace(b"{dir}", root) for a in case["args"]]
         stdin = b"".join(case.get("stdin", []))
         target = case.get("stdout-to")
         sink = open("/dev/full", "wb") if target == "full" else None
