@@ -7,7 +7,7 @@
 
 namespace tolvane {
 
-TextWriter::~TextWriter() { wipeBytes(buffer_.data(), buffer_.size()); }
+TextWriter::~TextWriter() { wipeBytes(buffer_.data(), used_); }
 
 void TextWriter::put(char byte) {
   if (used_ == buffer_.size()) {

@@ -1,0 +1,1 @@
+# Man page and Debian package.
