@@ -92,8 +92,11 @@ void CommandLine::parse(std::int32_t argc, const Text *argv) {
   source.next(arg); // the program's own name
 
   while (source.next(arg)) {
-    // Only the option word is cut; values are taken exactly as they come.
-    arg.resize(std::min(arg.size(), arg.find_first_of(u"\r\n")));
+    // Only the option word is cut; values are taken exactly as they come. What is cut off
+    // is blanked first, since the string keeps it in its buffer.
+    const std::size_t lineBreak = std::min(arg.size(), arg.find_first_of(u"\r\n"));
+    blankText(arg, lineBreak);
+    arg.resize(lineBreak);
 
     if (arg == u"-verify") {
       command = Command::Verify;

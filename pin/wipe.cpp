@@ -10,9 +10,9 @@ void wipeBytes(void *data, std::size_t size) noexcept {
   }
 }
 
-void blankText(std::u16string &text) noexcept {
+void blankText(std::u16string &text, std::size_t from) noexcept {
   volatile char16_t *p = text.data();
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = from; i < text.size(); ++i) {
     p[i] = u' ';
   }
 }
