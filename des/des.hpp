@@ -1,0 +1,38 @@
+#pragma once
+// DES and two- or three-key Triple-DES (encrypt-decrypt-encrypt) on single 8-byte blocks.
+//
+// Bit order: byte 0 holds bits 1..8 of the standard's numbering, bit 1 being its most
+// significant bit, so a block or key written as 16 hex digits (byte 0 first) reads exactly
+// as published test vectors do. The low bit of every key byte is parity and never used.
+//
+// A single DES key K is run as the double-length key K||K: EDE with equal keys is single DES.
+// Nothing here allocates, fails or keeps state; a schedule may be shared read-only.
+
+#include <array>
+#include <cstdint>
+
+namespace tolvane {
+
+// One round key: the eight 6-bit S-box inputs, each in the low six bits of a byte.
+// w0 holds the groups for S-boxes 2, 4, 6, 8 and w1 those for S-boxes 1, 3, 5, 7,
+// most significant byte first.
+struct RoundKey {
+  std::uint32_t w0;
+  std::uint32_t w1;
+};
+
+// Round keys 0..47 are the whole encryption sequence (E K1, D K2, E K3) and 48..95 the
+// whole decryption sequence (D K3, E K2, D K1), so both directions cost the same.
+using DesKeySchedule = std::array<RoundKey, 96>;
+
+// key: 16 bytes K1||K2; K3 = K1.
+void makeDoubleKeySchedule(DesKeySchedule &schedule, const std::uint8_t *key);
+// key: 24 bytes K1||K2||K3.
+void makeTripleKeySchedule(DesKeySchedule &schedule, const std::uint8_t *key);
+
+// out = E_K3(D_K2(E_K1(in))). in and out are 8 bytes and may be the same memory.
+void encryptBlock(const DesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out);
+// out = D_K1(E_K2(D_K3(in))). in and out are 8 bytes and may be the same memory.
+void decryptBlock(const DesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out);
+
+} // namespace tolvane
