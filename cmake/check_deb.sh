@@ -1,0 +1,64 @@
+#!/bin/sh
+# Builds the Debian package in a configured and built tree and checks that it holds the program
+# and its man page, that the packaged program runs, and that the page has its version filled in.
+#
+# Usage: check_deb.sh BUILD-DIR
+set -eu
+
+build=${1:?usage: check_deb.sh BUILD-DIR}
+cd "$build"
+
+log=$(mktemp)
+tmp=$(mktemp -d)
+trap 'rm -rf "$log" "$tmp"' EXIT
+
+cpack -G DEB >"$log" 2>&1 || { cat "$log"; echo "check_deb.sh: cpack failed" >&2; exit 1; }
+cat "$log"
+deb=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' "$log")
+if [ -z "$deb" ] || [ ! -f "$deb" ]; then
+  echo "check_deb.sh: cpack named no package file" >&2
+  exit 1
+fi
+
+echo "package: $deb"
+dpkg-deb -f "$deb" Package Version Architecture Section Depends
+dpkg-deb -c "$deb" >"$tmp/contents"
+
+failed=0
+# Field 1 is the mode, field 6 the path. A regular file is required, the program executable.
+check() {
+  entry=$(awk -v path="$1" '$6 == path' "$tmp/contents")
+  case "$entry" in
+    $2*) echo "found: $entry" ;;
+    '') echo "MISSING: $1" >&2; failed=1 ;;
+    *) echo "WRONG MODE (want $2...): $entry" >&2; failed=1 ;;
+  esac
+}
+check ./usr/bin/tolvane '-rwxr-xr-x'
+check ./usr/share/man/man1/tolvane.1 '-rw-r--r--'
+
+if [ "$(dpkg-deb -f "$deb" Package)" != tolvane ]; then
+  echo "check_deb.sh: package name is not tolvane" >&2
+  failed=1
+fi
+
+if [ "$failed" -eq 0 ]; then
+  dpkg-deb -x "$deb" "$tmp/root"
+  answer=$("$tmp/root/usr/bin/tolvane" -verifypan -pan 4111111111111111) || answer="exit status $?"
+  if [ "$answer" = Y ]; then
+    echo "packaged program answers -verifypan: $answer"
+  else
+    echo "check_deb.sh: packaged program answered '$answer', not Y" >&2
+    failed=1
+  fi
+  if grep -q '@PROJECT_VERSION@' "$tmp/root/usr/share/man/man1/tolvane.1"; then
+    echo "check_deb.sh: packaged man page has no version filled in" >&2
+    failed=1
+  fi
+fi
+
+if [ "$failed" -ne 0 ]; then
+  echo "check_deb.sh: FAILED" >&2
+  exit 1
+fi
+echo "check_deb.sh: package holds usr/bin/tolvane and usr/share/man/man1/tolvane.1"
