@@ -118,46 +118,5 @@ TEST(DesKnownAnswer, TripleDes) {
   }
 }
 
-// Spreads a 48-bit round key (the standard's bit 1 most significant) over the RoundKey words as
-// des.hpp documents them: the group of S-box k in the low six bits of a byte, S-boxes 2, 4, 6, 8
-// in w0 and 1, 3, 5, 7 in w1, most significant byte first.
-RoundKey toRoundKey(std::uint64_t bits48) {
-  RoundKey key{0, 0};
-  for (unsigned box = 1; box <= 8; ++box) {
-    const auto group = static_cast<std::uint32_t>((bits48 >> (48 - 6 * box)) & 63);
-    (box % 2 == 0 ? key.w0 : key.w1) |= group << (24 - 8 * ((box - 1) / 2));
-  }
-  return key;
-}
-
-struct ScheduleEntry {
-  std::size_t index;
-  std::uint64_t roundKey;
-};
-
-// Round keys 1, 2 and 16 of key 133457799BBCDFF1 as the worked example above lists them, and
-// where they belong in the schedule of K||K||K: forward in round keys 0-15, 32-47 and 64-79,
-// reversed in 16-31, 48-63 and 80-95.
-constexpr std::uint64_t roundKey1 = 0x1B02EFFC7072;  // 000110 110000 001011 101111 ...
-constexpr std::uint64_t roundKey2 = 0x79AED9DBC9E5;  // 011110 011010 111011 011001 ...
-constexpr std::uint64_t roundKey16 = 0xCB3D8B0E17F5; // 110010 110011 110110 001011 ...
-constexpr ScheduleEntry scheduleEntries[] = {
-    {0, roundKey1},  {1, roundKey2},   {15, roundKey16}, {16, roundKey16}, {30, roundKey2},
-    {31, roundKey1}, {32, roundKey1},  {47, roundKey16}, {48, roundKey16}, {63, roundKey1},
-    {64, roundKey1}, {79, roundKey16}, {80, roundKey16}, {94, roundKey2},  {95, roundKey1},
-};
-
-TEST(DesKnownAnswer, RoundKeyLayout) {
-  constexpr std::uint64_t key = 0x133457799BBCDFF1;
-  const DesKeySchedule schedule = tripleSchedule(key, key, key);
-  for (std::size_t row = 0; row < std::size(scheduleEntries); ++row) {
-    const RoundKey want = toRoundKey(scheduleEntries[row].roundKey);
-    const RoundKey got = schedule[scheduleEntries[row].index];
-    EXPECT_TRUE(got.w0 == want.w0 && got.w1 == want.w1)
-        << "row " << row << ": round key " << scheduleEntries[row].index << " is " << hex(got.w0)
-        << " " << hex(got.w1) << ", want " << hex(want.w0) << " " << hex(want.w1);
-  }
-}
-
 } // namespace
 } // namespace tolvane::test

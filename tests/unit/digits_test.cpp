@@ -53,19 +53,6 @@ TEST(NibbleBlock, SetNibbleTouchesOnlyItsHalf) {
   }
 }
 
-TEST(NibbleBlock, XorWithItselfIsZeroAndWithZeroIsIdentity) {
-  const NibbleBlock block{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
-  const NibbleBlock zero{};
-  NibbleBlock out;
-  xorBlocks(out.data(), block.data(), block.data());
-  EXPECT_EQ(out, zero);
-  xorBlocks(out.data(), block.data(), zero.data());
-  EXPECT_EQ(out, block);
-  NibbleBlock inPlace = block;
-  xorBlocks(inPlace.data(), inPlace.data(), block.data());
-  EXPECT_EQ(inPlace, zero);
-}
-
 TEST(HexText, PairsDecodeInEitherCaseAndEncodeUpperCase) {
   struct Row {
     const char16_t *pair;
@@ -85,11 +72,6 @@ TEST(HexText, PairsDecodeInEitherCaseAndEncodeUpperCase) {
     EXPECT_EQ(pair[1], expected[1]) << "byte " << b;
     EXPECT_EQ(hexPairToByte(pair), b);
   }
-}
-
-TEST(HexText, BlockReadFromLowerCaseComesBackUpperCase) {
-  const Text lower = u"0123456789abcdef";
-  EXPECT_EQ(blockToHex(hexToBlock(lower)), u"0123456789ABCDEF");
 }
 
 } // namespace

@@ -75,6 +75,10 @@ TEST(CrossCheck, PvvAndEncipheredPinBlocksMatchTheReference) {
     EXPECT_EQ(runProgram({"-calcpinblock", "-suppressluhn", "-pan", pan, "-pin", pin, "-kpe", kpe}),
               block)
         << "trial " << trial;
+    EXPECT_EQ(runProgram({"-uncalcpinblock", "-suppressluhn", "-pan", pan, "-pinblock", block,
+                          "-kpe", kpe}),
+              pin)
+        << "trial " << trial;
     EXPECT_EQ(runProgram({"-verify", "-suppressluhn", "-pan", pan, "-pinblock", block, "-kpe", kpe,
                           "-pvki", pvki, "-pvv", pvv, "-kpv", kpv}),
               "Y")

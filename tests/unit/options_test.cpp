@@ -1,5 +1,5 @@
 // The parsed record: which error class each refusal is (the report text alone does not show
-// it), the values stored, and the scrubbing of what the user typed.
+// it), the scrubbing of what the user typed, and the narrow text of an error.
 
 #include <gtest/gtest.h>
 
@@ -84,31 +84,6 @@ TEST(CommandLine, HelpCarriesWhichTextWasAskedFor) {
   }
 }
 
-TEST(CommandLine, StoresValuesAsTyped) {
-  const auto args = argv({u"-verify", u"-pvki", u"06", u"-pvv", u"0049", u"-pinblock",
-                          u"0412ac89abcdef67", u"-pan", kPan, u"-kpv", u"0123456789abcdef",
-                          u"-kpe", kKey + u"89ABCDEF01234567"});
-  const CommandLine cl(static_cast<std::int32_t>(args.size()), args.data());
-  EXPECT_EQ(cl.command, Command::Verify);
-  EXPECT_EQ(cl.pvki, 6);
-  EXPECT_EQ(cl.pvv, u"0049");
-  EXPECT_EQ(cl.pinBlockHex, u"0412ac89abcdef67");
-  EXPECT_EQ(cl.pan, kPan);
-  // A single key is stored twice so that the two-key schedule is single DES.
-  EXPECT_EQ(cl.kpv, (KeyList{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF,
-                             0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}));
-  ASSERT_EQ(cl.kpe.size(), 24u);
-  EXPECT_EQ(cl.kpe[16], 0x89);
-  EXPECT_EQ(cl.kpe[23], 0x67);
-}
-
-TEST(CommandLine, PvkiAbsentIsMinusOneAndEmptyIsZero) {
-  const auto absent = argv({u"-verifypan", u"-pan", kPan});
-  EXPECT_EQ(CommandLine(static_cast<std::int32_t>(absent.size()), absent.data()).pvki, -1);
-  const auto empty = argv({u"-verifypan", u"-pan", kPan, u"-pvki", u""});
-  EXPECT_EQ(CommandLine(static_cast<std::int32_t>(empty.size()), empty.data()).pvki, 0);
-}
-
 TEST(CommandLine, ScrubBlanksTextsAndZeroesKeys) {
   const auto args = argv({u"-calcpvv", u"-pin", u"12345", u"-pan", kPan, u"-pvki", u"3",
                           u"-pvv", u"1234", u"-pinblock", u"0412AC89ABCDEF67", u"-kpv",
@@ -122,6 +97,24 @@ TEST(CommandLine, ScrubBlanksTextsAndZeroesKeys) {
   EXPECT_EQ(cl.pvki, 0);
   EXPECT_EQ(cl.kpv, KeyList(16, 0));
   EXPECT_EQ(cl.kpe, KeyList(16, 0));
+}
+
+TEST(Errors, WhatGivesTheNarrowTextUpToTheFirstWideCharacter) {
+  struct Row {
+    const char16_t *text;
+    std::string narrow;
+  };
+  const Row rows[] = {
+      {u"PIN Sanity; format", "PIN Sanity; format"},
+      {nullptr, ""},
+      {u"caf\u00E9", "caf\xE9"},
+      {u"ab\u20ACcd", "ab"},
+  };
+  for (std::size_t r = 0; r < std::size(rows); ++r) {
+    const excProblem e(rows[r].text);
+    EXPECT_EQ(std::string(e.what()), rows[r].narrow) << "row " << r;
+    EXPECT_EQ(std::string(e.what()), rows[r].narrow) << "row " << r << ", second call";
+  }
 }
 
 } // namespace
