@@ -4,8 +4,13 @@
 
 namespace tolvane {
 
-// explicit_bzero is memset that the compiler is not allowed to drop as a dead store.
-void wipeBytes(void *data, std::size_t size) noexcept { explicit_bzero(data, size); }
+// explicit_bzero is memset that the compiler is not allowed to drop as a dead store. Like
+// memset it wants a valid pointer even for no bytes, and an empty key list has none.
+void wipeBytes(void *data, std::size_t size) noexcept {
+  if (size != 0) {
+    explicit_bzero(data, size);
+  }
+}
 
 void blankText(std::u16string &text, std::size_t from) noexcept {
   // Volatile stores are observable behaviour, so they survive dead-store elimination.
