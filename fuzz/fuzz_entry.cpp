@@ -93,24 +93,6 @@ bool allDecimal(const Text &s) {
   return std::all_of(s.begin(), s.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
-int hexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') {
-    return c - u'0';
-  }
-  if (c >= u'A' && c <= u'F') {
-    return c - u'A' + 10;
-  }
-  return c - u'a' + 10;
-}
-
-NibbleBlock blockFromHex(const Text &hex) {
-  NibbleBlock block{};
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = static_cast<std::uint8_t>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
-  }
-  return block;
-}
-
 Text textOf(const std::string &ascii) { return Text(ascii.begin(), ascii.end()); }
 
 constexpr std::array<std::u16string_view, 4> kSanityTexts = {
@@ -176,7 +158,7 @@ void checkAnswer(const Run &run) {
     if (out.size() < 4 || out.size() > 14 || !allDecimal(out)) {
       run.violation("answer is not a PIN of 4 to 14 decimal digits");
     }
-    if (makePinBlock(textOf(out), cl.pan, cl.kpe) != blockFromHex(cl.pinBlockHex)) {
+    if (makePinBlock(textOf(out), cl.pan, cl.kpe) != hexToBlock(cl.pinBlockHex)) {
       run.violation("the PIN given does not make the PIN block it came from");
     }
     break;
