@@ -32,8 +32,14 @@ void drawValue(ArgumentSource &source, Text &value, const char16_t *missing) {
   }
 }
 
-bool isHexKey(const Text &value) {
-  return (value.size() == 48 || value.size() == 32 || value.size() == 16) && allHex(value);
+// A key as 16, 32 or 48 hex digits; the length is tested first, with the same message.
+void drawHexKey(ArgumentSource &source, Text &value, const char16_t *missing,
+                const char16_t *refused, KeyList &key) {
+  drawValue(source, value, missing);
+  if ((value.size() != 48 && value.size() != 32 && value.size() != 16) || !allHex(value)) {
+    throw excCL_MalformedParameter(refused);
+  }
+  keyFromHex(value, key);
 }
 
 // Digits only, 0..6. Once the value passes 6 it can only grow, so the loop stops there and
@@ -115,20 +121,12 @@ void CommandLine::parse(std::int32_t argc, const Text *argv) {
     } else if (arg == u"-help2") {
       throw excCL_Help(true);
     } else if (arg == u"-kpv") {
-      drawValue(source, arg, u"missing KPV");
-      if (!isHexKey(arg)) {
-        throw excCL_MalformedParameter(u"KPV must be 48, 32 or 16 hex digits");
-      }
-      keyFromHex(arg, kpv);
+      drawHexKey(source, arg, u"missing KPV", u"KPV must be 48, 32 or 16 hex digits", kpv);
     } else if (arg == u"-kpvfile") {
       drawValue(source, arg, u"missing KPV filename");
       keyFromFile(arg, kpv);
     } else if (arg == u"-kpe") {
-      drawValue(source, arg, u"missing KPE");
-      if (!isHexKey(arg)) {
-        throw excCL_MalformedParameter(u"KPE must be 48, 32 or 16 hex digits");
-      }
-      keyFromHex(arg, kpe);
+      drawHexKey(source, arg, u"missing KPE", u"KPE must be 48, 32 or 16 hex digits", kpe);
     } else if (arg == u"-pin") {
       drawValue(source, arg, u"missing PIN");
       if (arg.size() < 4 || arg.size() > 14 || !allDecimal(arg)) {
