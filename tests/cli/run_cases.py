@@ -15,7 +15,8 @@ strings in a row, also on indented continuation lines, are joined. Other keys:
     file: "name" "bytes"    create a file in the case's scratch folder first
     dir: "name"             create a folder there
     stdin: "bytes"          fed through a pipe (otherwise stdin is empty)
-    stdout-to: full|closed  stdout is /dev/full, or closed
+    stdout-to: full|closed|broken-pipe
+                            stdout is /dev/full, closed, or a pipe nobody reads
 "{dir}" inside an argument stands for the scratch folder. Lines starting with # are comments.
 
 Usage: run_cases.py [--wrapper "valgrind ..."] TOLVANE CASEFILE...
@@ -95,8 +96,8 @@ def parse_cases(path):
             elif key == "dir":
                 case["dirs"].append(b"".join(parse_strings(value, where)))
             elif key == "stdout-to":
-                if value not in ("full", "closed"):
-                    raise ValueError(f"{where}: stdout-to is full or closed")
+                if value not in ("full", "closed", "broken-pipe"):
+                    raise ValueError(f"{where}: stdout-to is full, closed or broken-pipe")
                 case[key] = value
             else:
                 raise ValueError(f"{where}: unknown key {key!r}")
@@ -118,12 +119,18 @@ def run_case(binary, wrapper, case):
         args = [a.replace(b"{dir}", root) for a in case["args"]]
         stdin = b"".join(case.get("stdin", []))
         target = case.get("stdout-to")
-        sink = open("/dev/full", "wb") if target == "full" else None
+        sink = None
+        if target == "full":
+            sink = open("/dev/full", "wb")
+        elif target == "broken-pipe":
+            reader, writer = os.pipe()
+            os.close(reader)
+            sink = os.fdopen(writer, "wb")
         try:
             proc = subprocess.run(
                 wrapper + [os.fsencode(binary)] + args,
                 input=stdin,
-                stdout=sink if target == "full" else (None if target == "closed" else subprocess.PIPE),
+                stdout=sink or (None if target == "closed" else subprocess.PIPE),
                 stderr=subprocess.PIPE,
                 preexec_fn=(lambda: os.close(1)) if target == "closed" else None,
                 timeout=120,
