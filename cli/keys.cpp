@@ -1,6 +1,5 @@
 #include "cli/keys.hpp"
 
-#include <algorithm>
 #include <array>
 
 #include "cli/errors.hpp"
@@ -13,12 +12,16 @@ namespace {
 
 constexpr std::size_t kMaxKeyBytes = 24;
 
-// Wipes the old key first and keeps the storage at its largest size from the start, so no
-// resize ever moves key bytes and leaves a copy behind in freed memory.
-void resetKey(KeyList &key, std::size_t size) {
+// Stores count (8, 16 or 24) key bytes, a single key twice over. The old key is wiped first
+// and the storage kept at its largest size from the start, so no resize ever moves key bytes
+// and leaves a copy behind in freed memory.
+void storeKey(KeyList &key, const std::uint8_t *bytes, std::size_t count) {
   wipeKey(key);
   key.reserve(kMaxKeyBytes);
-  key.resize(size);
+  key.assign(bytes, bytes + count);
+  if (count == 8) {
+    key.insert(key.end(), bytes, bytes + 8);
+  }
 }
 
 } // namespace
@@ -26,14 +29,13 @@ void resetKey(KeyList &key, std::size_t size) {
 void wipeKey(KeyList &key) noexcept { wipeBytes(key.data(), key.size()); }
 
 void keyFromHex(const Text &hex, KeyList &key) {
-  const std::size_t size = hex.size() / 2;
-  resetKey(key, size == 8 ? 16 : size);
-  for (std::size_t i = 0; i < size; ++i) {
-    key[i] = hexPairToByte(&hex[2 * i]);
+  std::array<std::uint8_t, kMaxKeyBytes> bytes{};
+  const std::size_t count = hex.size() / 2;
+  for (std::size_t i = 0; i < count; ++i) {
+    bytes[i] = hexPairToByte(&hex[2 * i]);
   }
-  if (size == 8) {
-    std::copy(key.begin(), key.begin() + 8, key.begin() + 8);
-  }
+  storeKey(key, bytes.data(), count);
+  wipeObject(bytes);
 }
 
 void keyFromFile(const Text &fileName, KeyList &key) {
@@ -46,11 +48,7 @@ void keyFromFile(const Text &fileName, KeyList &key) {
     wipeObject(bytes);
     throw excCL_MalformedParameter(u"KPV from file 16 or 8 bytes");
   }
-  if (*count == 8) {
-    std::copy(bytes.begin(), bytes.begin() + 8, bytes.begin() + 8);
-  }
-  resetKey(key, bytes.size());
-  std::copy(bytes.begin(), bytes.end(), key.begin());
+  storeKey(key, bytes.data(), *count);
   wipeObject(bytes);
 }
 
