@@ -89,9 +89,7 @@ std::string usageText(bool showAll) {
 bool isDecimal(char c) { return c >= '0' && c <= '9'; }
 bool isUpperHex(char c) { return isDecimal(c) || (c >= 'A' && c <= 'F'); }
 bool allDecimal(const std::string &s) { return std::all_of(s.begin(), s.end(), isDecimal); }
-bool allDecimal(const Text &s) {
-  return std::all_of(s.begin(), s.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
-}
+bool allDecimal(const Text &s) { return std::all_of(s.begin(), s.end(), isDecimalDigit); }
 
 Text textOf(const std::string &ascii) { return Text(ascii.begin(), ascii.end()); }
 
