@@ -1,14 +1,15 @@
 #include "cli/entry.hpp"
 
-#include <cstdint>
+#include <vector>
 
 #include "cli/errors.hpp"
 #include "cli/options.hpp"
+#include "cli/platform.hpp"
 #include "cli/usage.hpp"
 #include "pin/luhn.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
-#include "pin/wipe.hpp"
+#include "pin/secret.hpp"
 
 namespace tolvane {
 
@@ -25,36 +26,31 @@ int pvvValue(const Text &pvv) {
 std::u16string_view firstFour(const Text &pin) { return std::u16string_view(pin).substr(0, 4); }
 
 // Each command computes its whole answer before anything is written.
-Text answerFor(const CommandLine &cl) {
+Secret<Text> answerFor(const CommandLine &cl) {
   switch (cl.command) {
   case Command::Verify: {
-    Text pin = decodePinBlock(cl.pinBlockHex, cl.kpe, cl.pan);
-    const int computed = computePvv(cl.pan, cl.pvki, firstFour(pin), cl.kpv.data());
-    blankText(pin);
-    return computed == pvvValue(cl.pvv) ? u"Y" : u"N";
+    const Secret<Text> pin = decodePinBlock(cl.pinBlockHex, cl.kpe->span(), cl.pan);
+    const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.kpv->span());
+    return Secret<Text>(computed == pvvValue(cl.pvv) ? u"Y" : u"N");
   }
   case Command::CalcPvv:
-    return formatPvv(computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv.data()));
-  case Command::CalcPinBlock: {
-    NibbleBlock block = makePinBlock(cl.pin, cl.pan, cl.kpe);
-    Text hex = blockToHex(block);
-    wipeObject(block);
-    return hex;
-  }
+    return Secret<Text>(formatPvv(computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv->span())));
+  case Command::CalcPinBlock:
+    return Secret<Text>(blockToHex(*makePinBlock(cl.pin, cl.pan, cl.kpe->span())));
   case Command::UncalcPinBlock:
-    return decodePinBlock(cl.pinBlockHex, cl.kpe, cl.pan);
+    return decodePinBlock(cl.pinBlockHex, cl.kpe->span(), cl.pan);
   case Command::VerifyPan:
-    return luhnCheck(cl.pan) ? u"Y" : u"N";
+    return Secret<Text>(luhnCheck(cl.pan) ? u"Y" : u"N");
   case Command::FixPan: {
     // Whatever the last character was, it is replaced by the right check digit.
-    Text fixed = cl.pan.substr(0, cl.pan.size() - 1);
-    fixed.push_back(static_cast<char16_t>(u'0' + luhnCheckDigit(fixed)));
+    Secret<Text> fixed(cl.pan.substr(0, cl.pan.size() - 1));
+    fixed->push_back(static_cast<char16_t>(u'0' + luhnCheckDigit(*fixed)));
     return fixed;
   }
   case Command::None:
     break;
   }
-  return Text();
+  return Secret<Text>();
 }
 
 // An answer that cannot be written whole must not look like success, and must not leave half
@@ -76,15 +72,8 @@ void writeAnswer(TextWriter &out, const Text &answer) {
 int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
   int status = 1;
   try {
-    const CommandLine commandLine(static_cast<std::int32_t>(args.size()), args.data());
-    Text answer = answerFor(commandLine);
-    try {
-      writeAnswer(out, answer);
-    } catch (...) {
-      blankText(answer);
-      throw;
-    }
-    blankText(answer);
+    const CommandLine commandLine(args);
+    writeAnswer(out, *answerFor(commandLine));
     status = 0;
   } catch (const excCL_Help &help) {
     printUsage(help.showAll, out);
@@ -103,6 +92,31 @@ int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
   } catch (...) {
     err.write(u"Horror!  Unknown exception");
   }
+  return status;
+}
+
+int runProcess(int argc, char **argv) {
+  ignoreWriteSignals();
+  FdWriter out(1);
+  FdWriter err(2);
+  err.setUnitBuffered(true);
+  err.tie(&out);
+
+  int status = 1;
+  std::vector<Text> args;
+  try {
+    args = takeArguments(argc, argv);
+    status = runTolvane(args, out, err);
+  } catch (...) {
+    err.write(u"Horror!  Unknown exception");
+  }
+  for (auto &arg : args) {
+    blankText(arg);
+  }
+  if (!out.flush()) {
+    status = 1;
+  }
+  err.flush();
   return status;
 }
 

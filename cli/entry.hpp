@@ -6,11 +6,15 @@
 
 #include <span>
 
+#include "cli/text.hpp"
 #include "cli/writer.hpp"
-#include "pin/digits.hpp"
 
 namespace tolvane {
 
 int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err);
+
+// The process around it: signals, argv decoded (and overwritten), standard output and error as
+// the two writers, both flushed at the end. An answer that cannot be flushed fails the run.
+int runProcess(int argc, char **argv);
 
 } // namespace tolvane

@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "pin/digits.hpp"
+#include "cli/text.hpp"
 
 namespace tolvane {
 

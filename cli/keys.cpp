@@ -1,55 +1,48 @@
 #include "cli/keys.hpp"
 
-#include <array>
+#include <algorithm>
 
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
-#include "pin/wipe.hpp"
+#include "pin/digits.hpp"
 
 namespace tolvane {
 
 namespace {
 
-constexpr std::size_t kMaxKeyBytes = 24;
-
-// Stores count (8, 16 or 24) key bytes, a single key twice over. The old key is wiped first
-// and the storage kept at its largest size from the start, so no resize ever moves key bytes
-// and leaves a copy behind in freed memory.
+// Stores count (8, 16 or 24) key bytes, a single key twice over; nothing of an earlier, longer
+// key survives past the new one.
 void storeKey(KeyList &key, const std::uint8_t *bytes, std::size_t count) {
-  wipeKey(key);
-  key.reserve(kMaxKeyBytes);
-  key.assign(bytes, bytes + count);
+  *key = KeyBytes{};
+  std::copy_n(bytes, count, key->bytes.begin());
   if (count == 8) {
-    key.insert(key.end(), bytes, bytes + 8);
+    std::copy_n(bytes, 8, key->bytes.begin() + 8);
+    count = 16;
   }
+  key->size = count;
 }
 
 } // namespace
 
-void wipeKey(KeyList &key) noexcept { wipeBytes(key.data(), key.size()); }
-
 void keyFromHex(const Text &hex, KeyList &key) {
-  std::array<std::uint8_t, kMaxKeyBytes> bytes{};
+  Secret<std::array<std::uint8_t, 24>> bytes;
   const std::size_t count = hex.size() / 2;
   for (std::size_t i = 0; i < count; ++i) {
-    bytes[i] = hexPairToByte(&hex[2 * i]);
+    (*bytes)[i] = hexPairToByte(&hex[2 * i]);
   }
-  storeKey(key, bytes.data(), count);
-  wipeObject(bytes);
+  storeKey(key, bytes->data(), count);
 }
 
 void keyFromFile(const Text &fileName, KeyList &key) {
-  std::array<std::uint8_t, 16> bytes{};
-  const auto count = readFilePrefix(fileName, bytes.data(), bytes.size());
+  Secret<std::array<std::uint8_t, 16>> bytes;
+  const auto count = readFilePrefix(fileName, bytes->data(), bytes->size());
   if (!count) {
     throw excCL_MalformedParameter(u"could not open key file");
   }
   if (*count != 16 && *count != 8) {
-    wipeObject(bytes);
     throw excCL_MalformedParameter(u"KPV from file 16 or 8 bytes");
   }
-  storeKey(key, bytes.data(), *count);
-  wipeObject(bytes);
+  storeKey(key, bytes->data(), *count);
 }
 
 } // namespace tolvane

@@ -3,14 +3,26 @@
 // A list held by the command line is empty, 16 or 24 bytes: a single key is stored twice, so
 // that the two-key schedule made from it is single DES under that key.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
-#include "pin/digits.hpp"
+#include "cli/text.hpp"
+#include "pin/secret.hpp"
 
 namespace tolvane {
 
-using KeyList = std::vector<std::uint8_t>;
+struct KeyBytes {
+  std::array<std::uint8_t, 24> bytes;
+  std::size_t size;
+
+  std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
+  bool empty() const { return size == 0; }
+};
+
+// Fixed storage, so a key is never moved and left behind in released memory.
+using KeyList = Secret<KeyBytes>;
 
 // hex: 16, 32 or 48 hex digits, already checked by the caller. Replaces the whole content.
 void keyFromHex(const Text &hex, KeyList &key);
@@ -19,8 +31,5 @@ void keyFromHex(const Text &hex, KeyList &key);
 // twice. Replaces the whole content.
 // Throws excCL_MalformedParameter "could not open key file" or "KPV from file 16 or 8 bytes".
 void keyFromFile(const Text &fileName, KeyList &key);
-
-// Zeroes the key bytes before they are released.
-void wipeKey(KeyList &key) noexcept;
 
 } // namespace tolvane

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "cli/errors.hpp"
+#include "pin/digits.hpp"
 #include "pin/luhn.hpp"
-#include "pin/wipe.hpp"
 
 namespace tolvane {
 
@@ -13,12 +13,6 @@ namespace {
 
 bool allDecimal(const Text &text) { return std::all_of(text.begin(), text.end(), isDecimalDigit); }
 bool allHex(const Text &text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
-
-// Blanks the parser's working copy on every way out, thrown or not.
-struct BlankOnExit {
-  Text &text;
-  ~BlankOnExit() { blankText(text); }
-};
 
 // Replaces a stored secret, blanking the old one first so that no copy is released unwiped.
 void store(Text &field, const Text &value) {
@@ -62,17 +56,18 @@ bool parsePvki(const Text &value, std::int32_t &pvki) {
 } // namespace
 
 bool ArgvArgumentSource::next(Text &argument) {
-  if (position_ >= count_) {
+  if (position_ >= args_.size()) {
     return false;
   }
-  blankText(argument);
-  argument = vector_[position_++];
+  blankText(argument); // the assignment may release its old buffer
+  argument = args_[position_++];
   return true;
 }
 
-CommandLine::CommandLine(std::int32_t argc, const Text *argv) {
+CommandLine::CommandLine(std::span<const Text> args) {
   try {
-    parse(argc, argv);
+    ArgvArgumentSource source(args);
+    parse(source);
   } catch (...) {
     scrub();
     throw;
@@ -87,14 +82,13 @@ void CommandLine::scrub() noexcept {
   blankText(pinBlockHex);
   blankText(pin);
   pvki = 0;
-  wipeKey(kpv);
-  wipeKey(kpe);
+  wipe(*kpv);
+  wipe(*kpe);
 }
 
-void CommandLine::parse(std::int32_t argc, const Text *argv) {
-  ArgvArgumentSource source(argc, argv);
-  Text arg;
-  BlankOnExit blankArg{arg};
+void CommandLine::parse(ArgumentSource &source) {
+  Secret<Text> working; // the parser's copy of the argument in hand, blanked on every way out
+  Text &arg = *working;
   source.next(arg); // the program's own name
 
   while (source.next(arg)) {
@@ -171,13 +165,13 @@ void CommandLine::checkCommand() const {
   const bool hasPvki = pvki >= 0;
   switch (command) {
   case Command::Verify:
-    if (pan.empty() || !hasPvki || pvv.empty() || pinBlockHex.empty() || kpv.empty()) {
+    if (pan.empty() || !hasPvki || pvv.empty() || pinBlockHex.empty() || kpv->empty()) {
       throw excCL_RequiredParameterMissing(
           u"verify requires -pan, -pvki, -pvv, -pinblock, and either of -kpv or -kpvfile");
     }
     break;
   case Command::CalcPvv:
-    if (pan.empty() || !hasPvki || pin.empty() || kpv.empty()) {
+    if (pan.empty() || !hasPvki || pin.empty() || kpv->empty()) {
       throw excCL_RequiredParameterMissing(
           u"calcpvv requires -pan, -pvki, -pin, and either of -kpv or -kpvfile");
     }

@@ -1,11 +1,24 @@
 #pragma once
 // The command line, parsed and checked once: a CommandLine is either complete for its command
 // or never exists.
+//
+// The walk goes left to right and stops at the first problem, so the leftmost one is reported.
+// Rules the code keeps without saying so at each place:
+// - Only an option word is cut at its first CR or LF (what follows is dropped); a value is taken
+//   exactly as it comes, whatever it looks like ("-pan -verify" makes the PAN "-verify").
+// - Every value is checked by its own rule when it is read, even one the command will not use.
+// - Of several command options the last one wins, silently; -help and -help2 end the walk where
+//   they stand, so options after them are never looked at.
+// - A value given twice: the later one replaces the earlier. -kpv and -kpvfile fill the same
+//   field, so the later of them wins.
+// - The PAN is checked only after the walk, and only for the four PIN commands (unless
+//   -suppressluhn); then the options the command needs, in a fixed order.
 
 #include <cstdint>
+#include <span>
 
 #include "cli/keys.hpp"
-#include "pin/digits.hpp"
+#include "cli/text.hpp"
 
 namespace tolvane {
 
@@ -26,22 +39,22 @@ public:
   virtual bool next(Text &argument) = 0;
 };
 
+// Draws the decoded process arguments, one by one.
 class ArgvArgumentSource final : public ArgumentSource {
 public:
-  ArgvArgumentSource(std::int32_t count, const Text *vector) : count_(count), vector_(vector) {}
+  explicit ArgvArgumentSource(std::span<const Text> args) : args_(args) {}
   bool next(Text &argument) override;
 
 private:
-  std::int32_t count_;
-  std::int32_t position_ = 0;
-  const Text *vector_;
+  std::span<const Text> args_;
+  std::size_t position_ = 0;
 };
 
 struct CommandLine {
-  // argv[0] names the program and is skipped. Throws excCL_Help for -help and -help2, and
+  // args[0] names the program and is skipped. Throws excCL_Help for -help and -help2, and
   // excCL_UnrecognizedOption, excCL_MalformedParameter or excCL_RequiredParameterMissing for
   // the leftmost problem; nothing the user typed survives a failed construction.
-  CommandLine(std::int32_t argc, const Text *argv);
+  explicit CommandLine(std::span<const Text> args);
   ~CommandLine();
   CommandLine(const CommandLine &) = delete;
   CommandLine &operator=(const CommandLine &) = delete;
@@ -50,17 +63,17 @@ struct CommandLine {
   void scrub() noexcept;
 
   Command command = Command::None;
-  Text pan;                 // as typed; Luhn-checked unless suppressLuhn
-  std::int32_t pvki = -1;   // 0..6, or -1 when not given
-  Text pvv;                 // 4 decimal digits when given
-  Text pinBlockHex;         // 16 hex digits, either case, when given
-  Text pin;                 // 4..14 decimal digits when given
-  KeyList kpv;              // empty, 16 or 24 bytes
+  Text pan;               // as typed; Luhn-checked unless suppressLuhn
+  std::int32_t pvki = -1; // 0..6, or -1 when not given
+  Text pvv;               // 4 decimal digits when given
+  Text pinBlockHex;       // 16 hex digits, either case, when given
+  Text pin;               // 4..14 decimal digits when given
+  KeyList kpv;            // empty, 16 or 24 bytes
   bool suppressLuhn = false;
-  KeyList kpe;              // empty (PIN block in the clear), 16 or 24 bytes
+  KeyList kpe; // empty (PIN block in the clear), 16 or 24 bytes
 
 private:
-  void parse(std::int32_t argc, const Text *argv);
+  void parse(ArgumentSource &source);
   void checkCommand() const;
 };
 

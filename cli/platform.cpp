@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pin/wipe.hpp"
+#include "pin/secret.hpp"
 
 namespace tolvane {
 
@@ -70,9 +72,8 @@ void appendUtf8(std::string &out, char32_t point) {
 
 } // namespace
 
-Text decodeArgument(std::string_view bytes) {
-  Text text;
-  text.reserve(bytes.size());
+void decodeArgument(std::string_view bytes, Text &text) {
+  text.reserve(text.size() + bytes.size());
   while (!bytes.empty()) {
     char32_t point = 0;
     const std::size_t length = sequenceAt(bytes, point);
@@ -90,7 +91,17 @@ Text decodeArgument(std::string_view bytes) {
     }
     bytes.remove_prefix(length);
   }
-  return text;
+}
+
+std::vector<Text> takeArguments(int argc, char **argv) {
+  std::vector<Text> args(static_cast<std::size_t>(argc));
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    decodeArgument(argv[i], args[i]);
+    if (i > 0) {
+      std::memset(argv[i], 0, std::strlen(argv[i]));
+    }
+  }
+  return args;
 }
 
 std::string encodeArgument(const Text &text) {
@@ -101,8 +112,8 @@ std::string encodeArgument(const Text &text) {
     if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
       // Only ever made from a byte that was not valid UTF-8: a byte below 0x80 always is.
       bytes.push_back(static_cast<char>(unit - kEscapeBase));
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
-               text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
       const char32_t high = unit - 0xD800u;
       const char32_t low = text[++i] - 0xDC00u;
       appendUtf8(bytes, 0x10000 + (high << 10) + low);
@@ -119,7 +130,7 @@ std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer
                                           std::size_t capacity) {
   std::string path = encodeArgument(name);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  std::fill(path.begin(), path.end(), ' ');
+  wipeBytes(path.data(), path.size());
   if (fd < 0) {
     return std::nullopt;
   }
@@ -148,6 +159,23 @@ std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer
   }
   ::close(fd);
   return result;
+}
+
+void ignoreWriteSignals() { std::signal(SIGPIPE, SIG_IGN); }
+
+bool writeAll(int fd, const char *bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t n = ::write(fd, bytes, count);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    bytes += n;
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 } // namespace tolvane

@@ -1,22 +1,29 @@
 #pragma once
-// The little the program needs from the operating system: arguments as 16-bit text and
-// reading a key file.
+// Everything the program needs from the operating system, and the only place that calls it:
+// arguments as 16-bit text, the signal settings, writing bytes out and reading a key file.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "pin/digits.hpp"
+#include "cli/text.hpp"
 
 namespace tolvane {
 
-// UTF-8 to UTF-16 code units; a character above U+FFFF becomes a surrogate pair. Every byte
-// that is not part of a well-formed sequence (stray continuation, truncated or overlong form,
-// encoded surrogate, value above U+10FFFF) becomes the single unit 0xDC00 + byte, so that no
-// input is lost and encodeArgument gives the original bytes back.
-Text decodeArgument(std::string_view bytes);
+// UTF-8 to UTF-16 code units, appended to text; a character above U+FFFF becomes a surrogate
+// pair. Every byte that is not part of a well-formed sequence (stray continuation, truncated or
+// overlong form, encoded surrogate, value above U+10FFFF) becomes the single unit
+// 0xDC00 + byte, so that no input is lost and encodeArgument gives the original bytes back.
+// Room for every unit is reserved first: the text never moves while it is filled.
+void decodeArgument(std::string_view bytes, Text &text);
+
+// All of argv decoded, each argument straight into its place in the result, and the originals
+// overwritten, so that keys and PINs leave the process's visible command line as early as
+// possible. The caller blanks the texts when it is done with them.
+std::vector<Text> takeArguments(int argc, char **argv);
 
 // The exact inverse of decodeArgument: used to turn a file name back into the bytes the
 // user typed, whether or not they were valid UTF-8.
@@ -27,5 +34,12 @@ std::string encodeArgument(const Text &text);
 // a read error). Pipes work, which keeps a key out of the process list.
 std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer,
                                           std::size_t capacity);
+
+// A reader that went away must show as a failed write, reported with status 1, not as a
+// silent death by signal.
+void ignoreWriteSignals();
+
+// Writes all count bytes to fd, retrying interrupted and partial writes; false on failure.
+bool writeAll(int fd, const char *bytes, std::size_t count);
 
 } // namespace tolvane

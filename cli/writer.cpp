@@ -1,9 +1,7 @@
 #include "cli/writer.hpp"
 
-#include <cerrno>
-#include <unistd.h>
-
-#include "pin/wipe.hpp"
+#include "cli/platform.hpp"
+#include "pin/secret.hpp"
 
 namespace tolvane {
 
@@ -56,27 +54,13 @@ bool TextWriter::flush() {
 
 FdWriter::~FdWriter() { flush(); }
 
-bool FdWriter::sink(const char *bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd_, bytes, count);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    bytes += n;
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
+bool FdWriter::sink(const char *bytes, std::size_t count) { return writeAll(fd_, bytes, count); }
 
 StringWriter::~StringWriter() = default;
 
 bool StringWriter::sink(const char *bytes, std::size_t count) {
-  const std::size_t room = failAfter_ - bytes_.size();
-  bytes_.append(bytes, count < room ? count : room);
-  return count <= room;
+  bytes_.append(bytes, count);
+  return true;
 }
 
 } // namespace tolvane

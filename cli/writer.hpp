@@ -20,7 +20,6 @@ public:
   void write(std::u16string_view text);
   // Hands every pending byte to the sink; false once the stream has failed.
   bool flush();
-  bool failed() const { return failed_; }
 
   // A unit-buffered stream flushes after every write.
   void setUnitBuffered(bool on) { unitBuffered_ = on; }
@@ -43,7 +42,7 @@ private:
   TextWriter *tied_ = nullptr;
 };
 
-// Writes to a file descriptor, retrying interrupted and partial writes.
+// Writes to a file descriptor.
 class FdWriter final : public TextWriter {
 public:
   explicit FdWriter(int fd) : fd_(fd) {}
@@ -56,12 +55,9 @@ private:
   int fd_;
 };
 
-// Collects the bytes in memory, for tests and in-process callers. failAfter simulates a
-// full disk: the sink accepts that many bytes in all and then fails.
+// Collects the bytes in memory, for tests and in-process callers.
 class StringWriter final : public TextWriter {
 public:
-  explicit StringWriter(std::size_t failAfter = static_cast<std::size_t>(-1))
-      : failAfter_(failAfter) {}
   ~StringWriter() override;
   const std::string &bytes() const { return bytes_; }
 
@@ -70,7 +66,6 @@ protected:
 
 private:
   std::string bytes_;
-  std::size_t failAfter_;
 };
 
 } // namespace tolvane

@@ -3,12 +3,10 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+
+#include "cli/text.hpp"
 
 namespace tolvane {
-
-// All text of the program: 16-bit code units, as the command line delivers them.
-using Text = std::u16string;
 
 // 8 bytes seen as 16 four-bit nibbles. Nibble 0 is the high half of byte 0 and nibble 15
 // the low half of byte 7, so the block's hex text lists nibbles 0 to 15 left to right.

@@ -1,8 +1,7 @@
 #include "pin/pin_block.hpp"
 
 #include "cli/errors.hpp"
-#include "des/des.hpp"
-#include "pin/wipe.hpp"
+#include "pin/key_schedule.hpp"
 
 namespace tolvane {
 
@@ -11,18 +10,13 @@ namespace {
 enum class Direction { Encrypt, Decrypt };
 
 void applyKpe(NibbleBlock &block, std::span<const std::uint8_t> kpe, Direction direction) {
-  DesKeySchedule schedule;
-  if (kpe.size() == 24) {
-    makeTripleKeySchedule(schedule, kpe.data());
-  } else {
-    makeDoubleKeySchedule(schedule, kpe.data());
-  }
+  KeySchedule schedule;
+  fillSchedule(schedule, kpe);
   if (direction == Direction::Encrypt) {
-    encryptBlock(schedule, block.data(), block.data());
+    encryptBlock(*schedule, block.data(), block.data());
   } else {
-    decryptBlock(schedule, block.data(), block.data());
+    decryptBlock(*schedule, block.data(), block.data());
   }
-  wipeObject(schedule);
 }
 
 } // namespace
@@ -46,61 +40,50 @@ void makePanField(NibbleBlock &out, std::u16string_view pan) {
   }
 }
 
-NibbleBlock makePinBlock(std::u16string_view pin, std::u16string_view pan,
-                         std::span<const std::uint8_t> kpe) {
-  NibbleBlock pinField;
-  NibbleBlock panField;
-  makePinField(pinField, pin);
-  makePanField(panField, pan);
-  NibbleBlock block;
-  xorBlocks(block.data(), pinField.data(), panField.data());
-  wipeObject(pinField);
-  wipeObject(panField);
+Secret<NibbleBlock> makePinBlock(std::u16string_view pin, std::u16string_view pan,
+                                 std::span<const std::uint8_t> kpe) {
+  Secret<NibbleBlock> pinField;
+  Secret<NibbleBlock> panField;
+  makePinField(*pinField, pin);
+  makePanField(*panField, pan);
+  Secret<NibbleBlock> block;
+  xorBlocks(block->data(), pinField->data(), panField->data());
   if (!kpe.empty()) {
-    applyKpe(block, kpe, Direction::Encrypt);
+    applyKpe(*block, kpe, Direction::Encrypt);
   }
   return block;
 }
 
-Text decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
-                    std::u16string_view pan) {
-  NibbleBlock field = hexToBlock(pinBlockHex);
+Secret<Text> decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
+                            std::u16string_view pan) {
+  Secret<NibbleBlock> field(hexToBlock(pinBlockHex));
   if (!kpe.empty()) {
-    applyKpe(field, kpe, Direction::Decrypt);
+    applyKpe(*field, kpe, Direction::Decrypt);
   }
-  NibbleBlock panField;
-  makePanField(panField, pan);
-  xorBlocks(field.data(), field.data(), panField.data());
-  wipeObject(panField);
+  Secret<NibbleBlock> panField;
+  makePanField(*panField, pan);
+  xorBlocks(field->data(), field->data(), panField->data());
 
-  // The clear field is wiped whichever way this ends, so read it into locals first.
-  const char16_t *problem = nullptr;
-  Text pin;
-  pin.reserve(14); // never reallocated, so no PIN digits are left behind in freed memory
-  const int length = getNibble(field, 1);
-  if (getNibble(field, 0) != 0) {
-    problem = u"PIN Sanity; format";
-  } else if (length < 4 || length > 14) {
-    problem = u"PIN Sanity; length";
-  } else {
-    for (int i = length + 2; i < 16 && problem == nullptr; ++i) {
-      if (getNibble(field, i) != 0xF) {
-        problem = u"PIN Sanity; padding";
-      }
-    }
-    for (int i = 2; i < length + 2 && problem == nullptr; ++i) {
-      const int digit = getNibble(field, i);
-      if (digit > 9) {
-        problem = u"PIN Sanity; digits";
-      } else {
-        pin.push_back(static_cast<char16_t>(u'0' + digit));
-      }
+  if (getNibble(*field, 0) != 0) {
+    throw excProblem(u"PIN Sanity; format");
+  }
+  const int length = getNibble(*field, 1);
+  if (length < 4 || length > 14) {
+    throw excProblem(u"PIN Sanity; length");
+  }
+  for (int i = length + 2; i < 16; ++i) {
+    if (getNibble(*field, i) != 0xF) {
+      throw excProblem(u"PIN Sanity; padding");
     }
   }
-  wipeObject(field);
-  if (problem != nullptr) {
-    blankText(pin);
-    throw excProblem(problem);
+  Secret<Text> pin;
+  pin->reserve(14); // never reallocated, so no PIN digits are left behind in freed memory
+  for (int i = 2; i < length + 2; ++i) {
+    const int digit = getNibble(*field, i);
+    if (digit > 9) {
+      throw excProblem(u"PIN Sanity; digits");
+    }
+    pin->push_back(static_cast<char16_t>(u'0' + digit));
   }
   return pin;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "pin/digits.hpp"
+#include "pin/secret.hpp"
 
 namespace tolvane {
 
@@ -18,13 +19,14 @@ void makePinField(NibbleBlock &out, std::u16string_view pin);
 // 13 characters (possible only with the Luhn check suppressed) leaves the field all zero.
 void makePanField(NibbleBlock &out, std::u16string_view pan);
 
-NibbleBlock makePinBlock(std::u16string_view pin, std::u16string_view pan,
-                         std::span<const std::uint8_t> kpe);
+// kpe: empty (the block stays in the clear), 16 or 24 bytes.
+Secret<NibbleBlock> makePinBlock(std::u16string_view pin, std::u16string_view pan,
+                                 std::span<const std::uint8_t> kpe);
 
 // pinBlockHex: 16 hex digits, either case. Returns the PIN (4..14 digits).
 // Throws excProblem "PIN Sanity; format", "PIN Sanity; length", "PIN Sanity; padding" or
 // "PIN Sanity; digits", checked in that order.
-Text decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
-                    std::u16string_view pan);
+Secret<Text> decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
+                            std::u16string_view pan);
 
 } // namespace tolvane

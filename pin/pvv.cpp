@@ -2,8 +2,7 @@
 
 #include <cassert>
 
-#include "des/des.hpp"
-#include "pin/wipe.hpp"
+#include "pin/key_schedule.hpp"
 
 namespace tolvane {
 
@@ -25,32 +24,29 @@ int decimalisePvv(const NibbleBlock &block) {
 }
 
 int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
-               const std::uint8_t *kpv) {
+               std::span<const std::uint8_t> kpv) {
   assert(pinDigits.size() <= 15);
   // Eleven PAN digits (for four PIN digits), the key index, the PIN digits: sixteen nibbles.
   // The PAN's check digit is never used. A PAN too short to fill its share contributes
   // nothing at all rather than a shifted part of itself.
-  NibbleBlock block{};
+  Secret<NibbleBlock> block;
   int position = 0;
   const auto n = static_cast<std::ptrdiff_t>(pan.size());
   const auto first = n + static_cast<std::ptrdiff_t>(pinDigits.size()) - 16;
   if (first >= 0) {
     for (auto s = first; s <= n - 2; ++s) {
-      setNibble(block, position++, digitValue(pan[static_cast<std::size_t>(s)]));
+      setNibble(*block, position++, digitValue(pan[static_cast<std::size_t>(s)]));
     }
   }
-  setNibble(block, position++, pvki);
+  setNibble(*block, position++, pvki);
   for (char16_t c : pinDigits) {
-    setNibble(block, position++, digitValue(c));
+    setNibble(*block, position++, digitValue(c));
   }
 
-  DesKeySchedule schedule;
-  makeDoubleKeySchedule(schedule, kpv);
-  encryptBlock(schedule, block.data(), block.data());
-  const int pvv = decimalisePvv(block);
-  wipeObject(schedule);
-  wipeObject(block);
-  return pvv;
+  KeySchedule schedule;
+  fillSchedule(schedule, pvvKey(kpv));
+  encryptBlock(*schedule, block->data(), block->data());
+  return decimalisePvv(*block);
 }
 
 Text formatPvv(int pvv) {

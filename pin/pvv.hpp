@@ -3,6 +3,7 @@
 // first four PIN digits and a two-key Triple-DES PIN verification key.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "pin/digits.hpp"
@@ -11,9 +12,9 @@ namespace tolvane {
 
 // pan: its eleven digits left of the check digit are used (fewer for a PAN shorter than 12,
 // possible only with the Luhn check suppressed); pvki: 0..6; pinDigits: the first four PIN
-// digits; kpv: at least 16 bytes, of which bytes 0..15 are K1||K2. Returns 0..9999.
+// digits; kpv: 16 or 24 bytes, of which only K1||K2 are used. Returns 0..9999.
 int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
-               const std::uint8_t *kpv);
+               std::span<const std::uint8_t> kpv);
 
 // The four PVV digits of a cipher block: its decimal nibbles, left to right; if there are
 // fewer than four, the nibbles 10..15 follow, again from the left, each less 10.

@@ -1,18 +1,18 @@
-#include "pin/wipe.hpp"
+#include "pin/secret.hpp"
 
 #include <string.h>
 
 namespace tolvane {
 
 // explicit_bzero is memset that the compiler is not allowed to drop as a dead store. Like
-// memset it wants a valid pointer even for no bytes, and an empty key list has none.
+// memset it wants a valid pointer even for no bytes, and an empty value may have none.
 void wipeBytes(void *data, std::size_t size) noexcept {
   if (size != 0) {
     explicit_bzero(data, size);
   }
 }
 
-void blankText(std::u16string &text, std::size_t from) noexcept {
+void blankText(Text &text, std::size_t from) noexcept {
   // Volatile stores are observable behaviour, so they survive dead-store elimination.
   volatile char16_t *p = text.data();
   for (std::size_t i = from; i < text.size(); ++i) {

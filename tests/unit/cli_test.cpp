@@ -1,0 +1,82 @@
+// What the program's output cannot show of the front end: the UTF-8 edge forms of argument
+// decoding and its exact inverse, the error stream's buffering and tie, the narrow text of an
+// error, and the scrubbing of what the user typed.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/errors.hpp"
+#include "cli/options.hpp"
+#include "cli/platform.hpp"
+#include "cli/writer.hpp"
+
+namespace tolvane {
+namespace {
+
+TEST(Arguments, DecodeUtf8EscapeEverythingElseAndEncodeBack) {
+  struct Row {
+    const char *bytes;
+    Text units;
+  };
+  const Row rows[] = {
+      {"caf\xC3\xA9", u"caf\u00E9"},
+      {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"}, // U+1F600 as a surrogate pair
+      {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"}, // U+10FFFF, the last code point
+      {"a\xFF"
+       "b",
+       u"a\xDCFF"
+       "b"},                                             // a byte that never starts UTF-8
+      {"\x80", u"\xDC80"},                               // a stray continuation byte
+      {"\xE2\x82-", u"\xDCE2\xDC82-"},                   // truncated in the middle
+      {"\xC0\xAF", u"\xDCC0\xDCAF"},                     // overlong '/'
+      {"\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF"},           // overlong, three bytes
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},           // an encoded surrogate
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"}, // above U+10FFFF
+  };
+  for (const Row &row : rows) {
+    Text decoded;
+    decodeArgument(row.bytes, decoded);
+    EXPECT_EQ(decoded, row.units) << row.bytes;
+    EXPECT_EQ(encodeArgument(row.units), row.bytes);
+  }
+}
+
+TEST(TextWriter, ErrorsAreUnitBufferedAndFlushTheAnswerFirst) {
+  StringWriter out;
+  StringWriter err;
+  err.setUnitBuffered(true);
+  err.tie(&out);
+  out.write(u"answer");
+  EXPECT_EQ(out.bytes(), "");
+  err.write(u"error");
+  EXPECT_EQ(out.bytes(), "answer");
+  EXPECT_EQ(err.bytes(), "error");
+}
+
+TEST(Errors, WhatGivesTheNarrowTextUpToTheFirstWideCharacter) {
+  const excProblem e(u"caf\u00E9\u0100cd");
+  EXPECT_EQ(std::string(e.what()), "caf\xE9");
+  EXPECT_EQ(std::string(e.what()), "caf\xE9") << "second call";
+}
+
+TEST(CommandLine, ScrubBlanksTextsAndZeroesKeys) {
+  const Text key = u"0123456789ABCDEFFEDCBA9876543210";
+  const Text args[] = {
+      u"tolvane", u"-calcpvv", u"-pin", u"12345", u"-pan",      u"7903546128704652",
+      u"-pvki",   u"3",        u"-pvv", u"1234",  u"-pinblock", u"0412AC89ABCDEF67",
+      u"-kpv",    key,         u"-kpe", key};
+  CommandLine cl(args);
+  cl.scrub();
+  EXPECT_EQ(cl.pin, Text(5, u' '));
+  EXPECT_EQ(cl.pan, Text(16, u' '));
+  EXPECT_EQ(cl.pvv, Text(4, u' '));
+  EXPECT_EQ(cl.pinBlockHex, Text(16, u' '));
+  EXPECT_EQ(cl.pvki, 0);
+  for (std::size_t i = 0; i < 24; ++i) {
+    EXPECT_EQ(cl.kpv->bytes[i] | cl.kpe->bytes[i], 0) << "key byte " << i;
+  }
+}
+
+} // namespace
+} // namespace tolvane
