@@ -6,6 +6,7 @@
 #include "cli/options.hpp"
 #include "cli/platform.hpp"
 #include "cli/usage.hpp"
+#include "pin/key_schedule.hpp"
 #include "pin/luhn.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
@@ -25,6 +26,27 @@ int pvvValue(const Text &pvv) {
 
 std::u16string_view firstFour(const Text &pin) { return std::u16string_view(pin).substr(0, 4); }
 
+// A script that names the check value of the key it means never gets an answer under another
+// key: a mistyped key or the wrong key file stops the run before any command body.
+bool checkValueMatches(std::span<const std::uint8_t> key, const Text &expected) {
+  const Text actual = keyCheckValue(key);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    if (actual[i] != (expected[i] >= u'a' ? expected[i] - (u'a' - u'A') : expected[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void checkGuards(const CommandLine &cl) {
+  if (!cl.kpvKcv.empty() && !checkValueMatches(pvvKey(cl.kpv->span()), cl.kpvKcv)) {
+    throw excProblem(u"KPV check value does not match");
+  }
+  if (!cl.kpeKcv.empty() && !checkValueMatches(cl.kpe->span(), cl.kpeKcv)) {
+    throw excProblem(u"KPE check value does not match");
+  }
+}
+
 // Each command computes its whole answer before anything is written.
 Secret<Text> answerFor(const CommandLine &cl) {
   switch (cl.command) {
@@ -43,10 +65,16 @@ Secret<Text> answerFor(const CommandLine &cl) {
     return Secret<Text>(luhnCheck(cl.pan) ? u"Y" : u"N");
   case Command::FixPan: {
     // Whatever the last character was, it is replaced by the right check digit.
-    Secret<Text> fixed(cl.pan.substr(0, cl.pan.size() - 1));
+    Secret<Text> fixed;
+    fixed->assign(cl.pan, 0, cl.pan.size() - 1);
     fixed->push_back(static_cast<char16_t>(u'0' + luhnCheckDigit(*fixed)));
     return fixed;
   }
+  case Command::Kcv:
+    // The KPV as the PVV uses it: its first two keys.
+    return Secret<Text>(keyCheckValue(cl.kpv->empty() ? cl.kpe->span() : pvvKey(cl.kpv->span())));
+  case Command::Version:
+    return Secret<Text>(u"tolvane " TOLVANE_VERSION);
   case Command::None:
     break;
   }
@@ -73,6 +101,7 @@ int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
   int status = 1;
   try {
     const CommandLine commandLine(args);
+    checkGuards(commandLine);
     writeAnswer(out, *answerFor(commandLine));
     status = 0;
   } catch (const excCL_Help &help) {

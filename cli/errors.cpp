@@ -1,6 +1,13 @@
 #include "cli/errors.hpp"
 
+#include "pin/secret.hpp"
+
 namespace tolvane {
+
+excWithText::~excWithText() {
+  blankText(text);
+  wipeBytes(narrowText.data(), narrowText.size());
+}
 
 const char *excWithText::what() const noexcept {
   // narrowText is sized once and then only overwritten in place, so this cannot throw after

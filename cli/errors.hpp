@@ -14,6 +14,11 @@ namespace tolvane {
 struct excWithText : std::exception {
   // message may be null, which counts as empty.
   explicit excWithText(const char16_t *message) : text(message ? message : u"") {}
+  excWithText(const excWithText &) = default;
+  excWithText &operator=(const excWithText &) = default;
+  // The text may quote what the user typed (a key without its option word, say): it is blanked
+  // before it is released.
+  ~excWithText() override;
 
   // Narrow copy of text, made on the first call: code units below 256 become the byte of the
   // same value; conversion stops at the first unit of 256 or more, leaving NULs after it.

@@ -33,14 +33,15 @@ void keyFromHex(const Text &hex, KeyList &key) {
   storeKey(key, bytes->data(), count);
 }
 
-void keyFromFile(const Text &fileName, KeyList &key) {
-  Secret<std::array<std::uint8_t, 16>> bytes;
-  const auto count = readFilePrefix(fileName, bytes->data(), bytes->size());
+void keyFromFile(const Text &fileName, KeyList &key, std::size_t longest,
+                 const char16_t *wrongLength) {
+  Secret<std::array<std::uint8_t, 24>> bytes;
+  const auto count = readFilePrefix(fileName, bytes->data(), longest);
   if (!count) {
     throw excCL_MalformedParameter(u"could not open key file");
   }
-  if (*count != 16 && *count != 8) {
-    throw excCL_MalformedParameter(u"KPV from file 16 or 8 bytes");
+  if (*count != 8 && *count != 16 && *count != longest) {
+    throw excCL_MalformedParameter(wrongLength);
   }
   storeKey(key, bytes->data(), *count);
 }

@@ -27,9 +27,10 @@ using KeyList = Secret<KeyBytes>;
 // hex: 16, 32 or 48 hex digits, already checked by the caller. Replaces the whole content.
 void keyFromHex(const Text &hex, KeyList &key);
 
-// Reads the first 16 bytes of the named file; a file of exactly 8 bytes is one key, stored
-// twice. Replaces the whole content.
-// Throws excCL_MalformedParameter "could not open key file" or "KPV from file 16 or 8 bytes".
-void keyFromFile(const Text &fileName, KeyList &key);
+// Reads the first longest (16 or 24) bytes of the named file, raw key bytes: 8 bytes are one key,
+// stored twice, 16 two keys, 24 three. Replaces the whole content. Throws
+// excCL_MalformedParameter "could not open key file", or wrongLength for a file of another size.
+void keyFromFile(const Text &fileName, KeyList &key, std::size_t longest,
+                 const char16_t *wrongLength);
 
 } // namespace tolvane

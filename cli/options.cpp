@@ -36,6 +36,16 @@ void drawHexKey(ArgumentSource &source, Text &value, const char16_t *missing,
   keyFromHex(value, key);
 }
 
+// A key check value to insist on: 4 or 6 hex digits.
+void drawCheckValue(ArgumentSource &source, Text &value, const char16_t *missing,
+                    const char16_t *refused, Text &field) {
+  drawValue(source, value, missing);
+  if ((value.size() != 4 && value.size() != 6) || !allHex(value)) {
+    throw excCL_MalformedParameter(refused);
+  }
+  store(field, value);
+}
+
 // Digits only, 0..6. Once the value passes 6 it can only grow, so the loop stops there and
 // no number of digits can overflow it. The empty text has no offending character: 0.
 bool parsePvki(const Text &value, std::int32_t &pvki) {
@@ -81,6 +91,8 @@ void CommandLine::scrub() noexcept {
   blankText(pvv);
   blankText(pinBlockHex);
   blankText(pin);
+  blankText(kpvKcv);
+  blankText(kpeKcv);
   pvki = 0;
   wipe(*kpv);
   wipe(*kpe);
@@ -110,6 +122,10 @@ void CommandLine::parse(ArgumentSource &source) {
       command = Command::VerifyPan;
     } else if (arg == u"-fixpan") {
       command = Command::FixPan;
+    } else if (arg == u"-kcv") {
+      command = Command::Kcv;
+    } else if (arg == u"-version") {
+      command = Command::Version;
     } else if (arg == u"-help") {
       throw excCL_Help(false);
     } else if (arg == u"-help2") {
@@ -118,9 +134,12 @@ void CommandLine::parse(ArgumentSource &source) {
       drawHexKey(source, arg, u"missing KPV", u"KPV must be 48, 32 or 16 hex digits", kpv);
     } else if (arg == u"-kpvfile") {
       drawValue(source, arg, u"missing KPV filename");
-      keyFromFile(arg, kpv);
+      keyFromFile(arg, kpv, 16, u"KPV from file 16 or 8 bytes");
     } else if (arg == u"-kpe") {
       drawHexKey(source, arg, u"missing KPE", u"KPE must be 48, 32 or 16 hex digits", kpe);
+    } else if (arg == u"-kpefile") {
+      drawValue(source, arg, u"missing KPE filename");
+      keyFromFile(arg, kpe, 24, u"KPE from file 24, 16 or 8 bytes");
     } else if (arg == u"-pin") {
       drawValue(source, arg, u"missing PIN");
       if (arg.size() < 4 || arg.size() > 14 || !allDecimal(arg)) {
@@ -149,6 +168,12 @@ void CommandLine::parse(ArgumentSource &source) {
       store(pinBlockHex, arg);
     } else if (arg == u"-suppressluhn") {
       suppressLuhn = true;
+    } else if (arg == u"-kpvkcv") {
+      drawCheckValue(source, arg, u"missing KPV check value",
+                     u"KPV check value must be 4 or 6 hex digits", kpvKcv);
+    } else if (arg == u"-kpekcv") {
+      drawCheckValue(source, arg, u"missing KPE check value",
+                     u"KPE check value must be 4 or 6 hex digits", kpeKcv);
     } else {
       throw excCL_UnrecognizedOption(arg.c_str());
     }
@@ -199,9 +224,23 @@ void CommandLine::checkCommand() const {
       throw excCL_MalformedParameter(u"fixpan requires at least two pan digits");
     }
     break;
+  case Command::Kcv:
+    if (kpv->empty() == kpe->empty()) {
+      throw excCL_RequiredParameterMissing(
+          u"kcv requires one key: either of -kpv or -kpvfile, or either of -kpe or -kpefile");
+    }
+    break;
+  case Command::Version:
+    break;
   case Command::None:
     throw excCL_RequiredParameterMissing(
         u"one of -verify, -calcpvv, or -calcpinblock must be specified");
+  }
+  if (!kpvKcv.empty() && kpv->empty()) {
+    throw excCL_RequiredParameterMissing(u"kpvkcv requires either of -kpv or -kpvfile");
+  }
+  if (!kpeKcv.empty() && kpe->empty()) {
+    throw excCL_RequiredParameterMissing(u"kpekcv requires either of -kpe or -kpefile");
   }
 }
 

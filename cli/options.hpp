@@ -10,9 +10,10 @@
 // - Of several command options the last one wins, silently; -help and -help2 end the walk where
 //   they stand, so options after them are never looked at.
 // - A value given twice: the later one replaces the earlier. -kpv and -kpvfile fill the same
-//   field, so the later of them wins.
+//   field, so the later of them wins; so do -kpe and -kpefile.
 // - The PAN is checked only after the walk, and only for the four PIN commands (unless
-//   -suppressluhn); then the options the command needs, in a fixed order.
+//   -suppressluhn); then the options the command needs, in a fixed order; then that each
+//   check-value guard has its key. Whether a guard matches is the entry's to check, after this.
 
 #include <cstdint>
 #include <span>
@@ -30,6 +31,8 @@ enum class Command : int {
   UncalcPinBlock = 4,
   VerifyPan = 5,
   FixPan = 6,
+  Kcv = 7,
+  Version = 8,
 };
 
 class ArgumentSource {
@@ -71,6 +74,8 @@ struct CommandLine {
   KeyList kpv;            // empty, 16 or 24 bytes
   bool suppressLuhn = false;
   KeyList kpe; // empty (PIN block in the clear), 16 or 24 bytes
+  Text kpvKcv; // 4 or 6 hex digits, either case: what the KPV's check value begins with
+  Text kpeKcv; // the same for the KPE
 
 private:
   void parse(ArgumentSource &source);

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,7 +162,12 @@ std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer
   return result;
 }
 
-void ignoreWriteSignals() { std::signal(SIGPIPE, SIG_IGN); }
+void ignoreWriteSignals() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void forbidDumpsAndTracing() { ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }
 
 bool writeAll(int fd, const char *bytes, std::size_t count) {
   while (count > 0) {

@@ -35,9 +35,13 @@ std::string encodeArgument(const Text &text);
 std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer,
                                           std::size_t capacity);
 
-// A reader that went away must show as a failed write, reported with status 1, not as a
-// silent death by signal.
+// A reader that went away, or a file-size limit reached, must show as a failed write reported
+// with status 1, not as a silent death by signal.
 void ignoreWriteSignals();
+
+// No core file, and no other unprivileged process may read this one's memory or trace it:
+// keys and PINs pass through it.
+void forbidDumpsAndTracing();
 
 // Writes all count bytes to fd, retrying interrupted and partial writes; false on failure.
 bool writeAll(int fd, const char *bytes, std::size_t count);

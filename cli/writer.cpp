@@ -56,7 +56,7 @@ FdWriter::~FdWriter() { flush(); }
 
 bool FdWriter::sink(const char *bytes, std::size_t count) { return writeAll(fd_, bytes, count); }
 
-StringWriter::~StringWriter() = default;
+StringWriter::~StringWriter() { wipeBytes(bytes_.data(), bytes_.size()); }
 
 bool StringWriter::sink(const char *bytes, std::size_t count) {
   bytes_.append(bytes, count);

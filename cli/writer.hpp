@@ -55,7 +55,7 @@ private:
   int fd_;
 };
 
-// Collects the bytes in memory, for tests and in-process callers.
+// Collects the bytes in memory, for tests and in-process callers; wiped when destroyed.
 class StringWriter final : public TextWriter {
 public:
   ~StringWriter() override;

@@ -17,6 +17,10 @@ using KeySchedule = Secret<DesKeySchedule>;
 // key: exactly 16 or 24 bytes.
 void fillSchedule(KeySchedule &schedule, std::span<const std::uint8_t> key);
 
+// The key check value: the first three bytes of eight zero bytes enciphered under key (16 or
+// 24 bytes), as six upper-case hex digits. It identifies a key without revealing it.
+Text keyCheckValue(std::span<const std::uint8_t> key);
+
 // The part of a KPV (16 or 24 bytes) that the PVV enciphers under: K1 and K2.
 inline std::span<const std::uint8_t> pvvKey(std::span<const std::uint8_t> kpv) {
   return kpv.first(16);

@@ -13,7 +13,8 @@ A case file holds blocks like:
 Values are double-quoted byte strings with the escapes \\\\ \\" \\r \\n \\t and \\xNN; several
 strings in a row, also on indented continuation lines, are joined (args keeps them apart).
 Other keys: file: "name" "bytes" (made in the case's scratch folder first), dir: "name",
-stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe. "{dir}" in an
+stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe|size-limit (a
+file under a file-size limit of 2 bytes; what reached it is the stdout compared). "{dir}" in an
 argument stands for the scratch folder. Lines starting with # are comments.
 
 Usage: run_cases.py [--wrapper "valgrind ..."] TOLVANE CASEFILE...
@@ -21,6 +22,7 @@ Usage: run_cases.py [--wrapper "valgrind ..."] TOLVANE CASEFILE...
 
 import os
 import re
+import resource
 import shlex
 import subprocess
 import sys
@@ -57,7 +59,7 @@ def parse_cases(path):
             key, _, value = (part.strip() for part in line.partition(":"))
             if key == "status":
                 cases[-1][key] = int(value)
-            elif key == "stdout-to" and value in ("full", "closed", "broken-pipe"):
+            elif key == "stdout-to" and value in ("full", "closed", "broken-pipe", "size-limit"):
                 cases[-1][key] = value
             elif key in ("args", "stdout", "stderr", "stdin"):
                 cases[-1][key] = strings(value, where)
@@ -89,11 +91,17 @@ def run_case(binary, wrapper, case):
             sink = os.fdopen(writer, "wb")
         elif target == "closed":
             sink = None
+        elif target == "size-limit":
+            sink = open(os.path.join(root, b"stdout"), "w+b")
         try:
             proc = subprocess.run(
                 wrapper + [os.fsencode(binary)] + [a.replace(b"{dir}", root) for a in case["args"]],
                 input=b"".join(case["stdin"]), stdout=sink, stderr=subprocess.PIPE, timeout=120,
-                preexec_fn=(lambda: os.close(1)) if target == "closed" else None)
+                preexec_fn={"closed": lambda: os.close(1), "size-limit": lambda: resource.setrlimit(
+                    resource.RLIMIT_FSIZE, (2, resource.RLIM_INFINITY))}.get(target))
+            if target == "size-limit":
+                sink.seek(0)
+                proc.stdout = sink.read()
         finally:
             if sink not in (None, subprocess.PIPE):
                 sink.close()
