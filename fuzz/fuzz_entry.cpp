@@ -10,10 +10,10 @@
 // standard input from a part of it set apart, and hand argumentsFrom only the rest.
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +28,7 @@ namespace {
 
 std::vector<Text> argumentsFrom(std::string_view input) {
   std::vector<Text> args{u"tolvane"};
-  std::size_t start = 0;
-  while (start < input.size()) {
+  for (std::size_t start = 0; start < input.size();) {
     const std::size_t end = std::min(input.find('\0', start), input.size());
     args.push_back(decodeArgument(input.substr(start, end - start)));
     start = end + 1;
@@ -43,16 +42,11 @@ std::vector<Text> argumentsFrom(std::string_view input) {
 // files of 5, 8, 16, 17 and 24 bytes that the build writes. Running from the end decides on
 // the arguments as given, so in "-kpvfile -kpvfile X" both the second word and X are replaced.
 void confineKeyFiles(std::vector<Text> &args) {
-  static const std::array<Text, 7> paths = {decodeArgument(TOLVANE_FUZZ_KEY_DIR "/missing"),
-                                            decodeArgument(TOLVANE_FUZZ_KEY_DIR),
-                                            decodeArgument(TOLVANE_FUZZ_KEY_DIR "/key5"),
-                                            decodeArgument(TOLVANE_FUZZ_KEY_DIR "/key8"),
-                                            decodeArgument(TOLVANE_FUZZ_KEY_DIR "/key16"),
-                                            decodeArgument(TOLVANE_FUZZ_KEY_DIR "/key17"),
-                                            decodeArgument(TOLVANE_FUZZ_KEY_DIR "/key24")};
+  constexpr const char *names[] = {"missing", ".", "key5", "key8", "key16", "key17", "key24"};
   for (std::size_t i = args.size(); i-- > 2;) {
     if (args[i - 1].starts_with(u"-kpvfile") || args[i - 1].starts_with(u"-kpefile")) {
-      args[i] = paths[args[i].empty() ? 0 : args[i][0] % paths.size()];
+      const std::size_t pick = args[i].empty() ? 0 : args[i][0] % std::size(names);
+      args[i] = decodeArgument(std::string(TOLVANE_FUZZ_KEY_DIR "/") + names[pick]);
     }
   }
 }
@@ -66,52 +60,48 @@ std::string usageText(bool showAll) {
 
 struct Run {
   std::vector<Text> args;
-  int status = 0;
-  std::string out;
-  std::string err;
+  int status;
+  std::string out, err;
 
   [[noreturn]] void violation(const std::string &what) const {
     std::string report = what + "\nargs:";
-    for (std::size_t i = 1; i < args.size(); ++i) {
-      report += " " + showBytes(encodeArgument(args[i]));
+    for (const Text &arg : args) {
+      report += " " + showBytes(encodeArgument(arg));
     }
-    reportViolation(report + "\nstatus: " + std::to_string(status) + "\nstdout: " + showBytes(out) +
-                    "\nstderr: " + showBytes(err));
+    report += "\nstatus: " + std::to_string(status) + "\nstdout: " + showBytes(out) +
+              "\nstderr: " + showBytes(err);
+    // libFuzzer records the abort as a crash and keeps the input.
+    std::fprintf(stderr, "\n==== contract violation ====\n%s\n====\n", report.c_str());
+    std::abort();
   }
 };
 
-// Status 0 is an answer alone, status 1 the usage text alone or an error message alone, with
-// one of the entry's three prefixes; neither an answer nor an error ends with a line break.
-Run run(std::vector<Text> args) {
-  static const std::string usage = usageText(false);
-  static const std::string usageAll = usageText(true);
+// Runs the program on args and more after them. Status 0 must come with an answer alone,
+// status 1 with the usage text alone or an error message alone that starts with one of the
+// entry's three prefixes; neither an answer nor an error message ends with a line break.
+Run run(std::vector<Text> args, std::initializer_list<Text> more = {}) {
+  static const std::string usage = usageText(false), usageAll = usageText(true);
   static constexpr std::string_view prefixes[] = {
       "problem:  ", "Command line problem:  ", "Horror!  "};
+  args.insert(args.end(), more);
   confineKeyFiles(args);
-  StringWriter out;
-  StringWriter err;
+  StringWriter out, err;
   // As in the real process: standard error unit-buffered and tied to standard output.
   err.setUnitBuffered(true);
   err.tie(&out);
-  Run r{args, runTolvane(args, out, err), "", ""};
+  const int status = runTolvane(args, out, err);
   out.flush(); // what the process would flush at exit
   err.flush();
-  r.out = out.bytes();
-  r.err = err.bytes();
-  const bool answerAlone = r.status == 0 && !r.out.empty() && r.err.empty();
-  const bool usageAlone = r.status == 1 && (r.out == usage || r.out == usageAll) && r.err.empty();
+  const Run r{args, status, out.bytes(), err.bytes()};
+  const bool usageAlone = status == 1 && (r.out == usage || r.out == usageAll) && r.err.empty();
+  const bool answerAlone = status == 0 && !r.out.empty() && !r.out.ends_with('\n') && r.err.empty();
   const bool errorAlone =
-      r.status == 1 && r.out.empty() &&
+      status == 1 && r.out.empty() && !r.err.ends_with('\n') &&
       std::ranges::any_of(prefixes, [&r](std::string_view p) { return r.err.starts_with(p); });
-  if (!(answerAlone || usageAlone || errorAlone) ||
-      (!usageAlone && (r.out.ends_with('\n') || r.err.ends_with('\n')))) {
+  if (!usageAlone && !answerAlone && !errorAlone) {
     r.violation("output of the wrong shape for the exit status");
   }
   return r;
-}
-
-bool allOf(const std::string &text, std::string_view digits) {
-  return text.find_first_not_of(digits) == std::string::npos;
 }
 
 // Whatever the arguments select, two -calcpinblock words after them select that command: the
@@ -119,26 +109,22 @@ bool allOf(const std::string &text, std::string_view digits) {
 // as an option. A block X so made must decode under the same arguments to a PIN P, and P must
 // make X again, which shows that P is the PIN the arguments gave: under one PAN and key the
 // block is a one-to-one function of the PIN.
-void checkPinBlockRoundTrip(const std::vector<Text> &args) {
-  const auto with = [&args](std::initializer_list<Text> more) {
-    std::vector<Text> extended = args;
-    extended.insert(extended.end(), {u"-calcpinblock", u"-calcpinblock"});
-    extended.insert(extended.end(), more);
-    return extended;
-  };
-  const Run made = run(with({}));
+void checkPinBlockRoundTrip(std::vector<Text> args) {
+  args.insert(args.end(), {u"-calcpinblock", u"-calcpinblock"});
+  const Run made = run(args);
   if (made.status != 0) {
     return;
   }
-  if (made.out.size() != 16 || !allOf(made.out, "0123456789ABCDEF")) {
+  if (made.out.size() != 16 ||
+      made.out.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
     made.violation("the PIN block made is not 16 upper-case hex digits");
   }
-  const Run decoded = run(with({u"-uncalcpinblock", u"-pinblock", decodeArgument(made.out)}));
+  const Run decoded = run(args, {u"-uncalcpinblock", u"-pinblock", decodeArgument(made.out)});
   if (decoded.status != 0 || decoded.out.size() < 4 || decoded.out.size() > 14 ||
-      !allOf(decoded.out, "0123456789")) {
+      decoded.out.find_first_not_of("0123456789") != std::string::npos) {
     decoded.violation("a PIN block the program made does not decode to a PIN of 4 to 14 digits");
   }
-  const Run remade = run(with({u"-pin", decodeArgument(decoded.out)}));
+  const Run remade = run(args, {u"-pin", decodeArgument(decoded.out)});
   if (remade.status != 0 || remade.out != made.out) {
     remade.violation("the PIN decoded from " + made.out + " does not make it again");
   }
@@ -151,8 +137,7 @@ void checkPinBlockRoundTrip(const std::vector<Text> &args) {
 // NOLINTNEXTLINE(readability-identifier-naming)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   using namespace tolvane::fuzz;
-  const std::vector<tolvane::Text> args =
-      argumentsFrom(std::string_view(reinterpret_cast<const char *>(data), size));
+  const auto args = argumentsFrom(std::string_view(reinterpret_cast<const char *>(data), size));
   run(args);
   checkPinBlockRoundTrip(args);
   return 0;
