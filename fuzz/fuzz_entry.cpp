@@ -64,14 +64,13 @@ struct Run {
   std::string out, err;
 
   [[noreturn]] void violation(const std::string &what) const {
-    std::string report = what + "\nargs:";
+    std::string report = what + "\nstatus " + std::to_string(status) + ", stdout " +
+                         showBytes(out) + ", stderr " + showBytes(err) + ", arguments:";
     for (const Text &arg : args) {
       report += " " + showBytes(encodeArgument(arg));
     }
-    report += "\nstatus: " + std::to_string(status) + "\nstdout: " + showBytes(out) +
-              "\nstderr: " + showBytes(err);
     // libFuzzer records the abort as a crash and keeps the input.
-    std::fprintf(stderr, "\n==== contract violation ====\n%s\n====\n", report.c_str());
+    std::fprintf(stderr, "\n==== contract violation ====\n%s\n", report.c_str());
     std::abort();
   }
 };
