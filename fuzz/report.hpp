@@ -1,51 +1,22 @@
 #pragma once
-// Reporting a broken contract from a fuzz target: the details go to standard error, then the
-// process aborts, which libFuzzer records as a crash and saves the input that caused it.
+// Showing what a fuzz run was given and what it wrote, in a contract-violation report.
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-
-#include "pin/digits.hpp"
 
 namespace tolvane::fuzz {
 
-// Printable ASCII stays as it is; everything else, and the backslash and the double quote,
-// become escapes, so that the report shows exactly which code units or bytes were involved.
-inline std::string showText(const Text &text) {
-  std::string shown = "\"";
-  for (char16_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F && unit != u'\\' && unit != u'"') {
-      shown.push_back(static_cast<char>(unit));
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
-      shown += escape;
-    }
-  }
-  return shown + "\"";
-}
-
+// Printable ASCII stays as it is; every other byte, and the backslash and the double quote,
+// become \xNN escapes, so that the report shows exactly which bytes were involved.
 inline std::string showBytes(const std::string &bytes) {
   std::string shown = "\"";
-  for (char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F && c != '\\' && c != '"') {
-      shown.push_back(c);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(byte));
-      shown += escape;
-    }
+  for (const char c : bytes) {
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+    const bool plain = c >= 0x20 && c < 0x7F && c != '\\' && c != '"';
+    shown += plain ? std::string(1, c) : std::string(escape);
   }
   return shown + "\"";
-}
-
-[[noreturn]] inline void reportViolation(const std::string &report) {
-  std::fprintf(stderr, "\n==== contract violation ====\n%s\n============================\n",
-               report.c_str());
-  std::fflush(stderr);
-  std::abort();
 }
 
 } // namespace tolvane::fuzz
