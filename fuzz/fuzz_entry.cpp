@@ -26,11 +26,17 @@
 namespace tolvane::fuzz {
 namespace {
 
+Text textOf(std::string_view bytes) {
+  Text text;
+  decodeArgument(bytes, text);
+  return text;
+}
+
 std::vector<Text> argumentsFrom(std::string_view input) {
   std::vector<Text> args{u"tolvane"};
   for (std::size_t start = 0; start < input.size();) {
     const std::size_t end = std::min(input.find('\0', start), input.size());
-    args.push_back(decodeArgument(input.substr(start, end - start)));
+    args.push_back(textOf(input.substr(start, end - start)));
     start = end + 1;
   }
   return args;
@@ -46,7 +52,7 @@ void confineKeyFiles(std::vector<Text> &args) {
   for (std::size_t i = args.size(); i-- > 2;) {
     if (args[i - 1].starts_with(u"-kpvfile") || args[i - 1].starts_with(u"-kpefile")) {
       const std::size_t pick = args[i].empty() ? 0 : args[i][0] % std::size(names);
-      args[i] = decodeArgument(std::string(TOLVANE_FUZZ_KEY_DIR "/") + names[pick]);
+      args[i] = textOf(std::string(TOLVANE_FUZZ_KEY_DIR "/") + names[pick]);
     }
   }
 }
@@ -118,12 +124,12 @@ void checkPinBlockRoundTrip(std::vector<Text> args) {
       made.out.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
     made.violation("the PIN block made is not 16 upper-case hex digits");
   }
-  const Run decoded = run(args, {u"-uncalcpinblock", u"-pinblock", decodeArgument(made.out)});
+  const Run decoded = run(args, {u"-uncalcpinblock", u"-pinblock", textOf(made.out)});
   if (decoded.status != 0 || decoded.out.size() < 4 || decoded.out.size() > 14 ||
       decoded.out.find_first_not_of("0123456789") != std::string::npos) {
     decoded.violation("a PIN block the program made does not decode to a PIN of 4 to 14 digits");
   }
-  const Run remade = run(args, {u"-pin", decodeArgument(decoded.out)});
+  const Run remade = run(args, {u"-pin", textOf(decoded.out)});
   if (remade.status != 0 || remade.out != made.out) {
     remade.violation("the PIN decoded from " + made.out + " does not make it again");
   }
