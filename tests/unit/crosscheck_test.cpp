@@ -1,6 +1,7 @@
 // The whole program against an independent computation: random PANs, PINs, PVKIs and keys of
-// every length run through the entry in-process, compared with plain string handling on hex
-// text and OpenSSL's DES, written apart from the program on purpose.
+// every length run through the entry in-process (PVVs, PIN blocks both ways, key check values),
+// compared with plain string handling on hex text and OpenSSL's DES, written apart from the
+// program on purpose.
 
 // OpenSSL 3 marks the DES_* functions deprecated; they are exactly the reference wanted here.
 #define OPENSSL_SUPPRESS_DEPRECATED
@@ -94,6 +95,8 @@ TEST(CrossCheck, PvvAndPinBlocksMatchTheReference) {
         pvv)
         << "trial " << trial;
     EXPECT_EQ(run({"-calcpinblock", "-suppressluhn", "-pan", pan, "-pin", pin, "-kpe", kpe}), block)
+        << "trial " << trial;
+    EXPECT_EQ(run({"-kcv", "-kpe", kpe}), ede("0000000000000000", kpe).substr(0, 6))
         << "trial " << trial;
     EXPECT_EQ(
         run({"-uncalcpinblock", "-suppressluhn", "-pan", pan, "-pinblock", block, "-kpe", kpe}),
