@@ -16,9 +16,9 @@ TEST(NibbleBlock, SetNibbleStoresOnlyTheLowFourBits) {
     const char16_t *expected;
   };
   const Row rows[] = {
-      {5, 0x1F, u"55555F5555555555"}, {4, 0x1A, u"5555A55555555555"}, {6, -3, u"555555D555555555"}};
+      {5, 0x1F, u"00000F0000000000"}, {4, 0x1A, u"0000A00000000000"}, {7, -3, u"0000000D00000000"}};
   for (const Row &row : rows) {
-    NibbleBlock block = hexToBlock(u"5555555555555555");
+    NibbleBlock block{};
     setNibble(block, row.index, row.value);
     EXPECT_EQ(blockToHex(block), row.expected) << "index " << row.index;
   }
