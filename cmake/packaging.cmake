@@ -36,8 +36,9 @@ endif()
 install(FILES packaging/copyright DESTINATION ${tolvane_doc_dir})
 install(FILES completion/tolvane.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
   RENAME tolvane)
+# Only the package carries the lintian overrides: cmake --install leaves them out.
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-  RENAME tolvane)
+  RENAME tolvane COMPONENT deb EXCLUDE_FROM_ALL)
 
 if(TOLVANE_BUILD_TESTS)
   enable_testing()
@@ -75,6 +76,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "number. It takes everything on its command line and prints one answer"
   "per run.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified deb)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
