@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the Debian package in a configured and built tree and checks that it holds the program
-# and its man page, that the packaged program runs, and that the page has its version filled in.
+# Builds the Debian package in a configured and built tree and checks that it holds the program,
+# its man page, completion, copyright and changelog, that the packaged program runs, and, where
+# lintian is installed, that lintian finds nothing the package's overrides do not explain.
 #
 # Usage: check_deb.sh BUILD-DIR
 set -eu
@@ -35,7 +36,10 @@ check() {
   esac
 }
 check ./usr/bin/tolvane '-rwxr-xr-x'
-check ./usr/share/man/man1/tolvane.1 '-rw-r--r--'
+for file in man/man1/tolvane.1.gz bash-completion/completions/tolvane doc/tolvane/copyright \
+  doc/tolvane/changelog.gz lintian/overrides/tolvane; do
+  check "./usr/share/$file" '-rw-r--r--'
+done
 
 if [ "$(dpkg-deb -f "$deb" Package)" != tolvane ]; then
   echo "check_deb.sh: package name is not tolvane" >&2
@@ -51,14 +55,26 @@ if [ "$failed" -eq 0 ]; then
     echo "check_deb.sh: packaged program answered '$answer', not Y" >&2
     failed=1
   fi
-  if grep -q '@PROJECT_VERSION@' "$tmp/root/usr/share/man/man1/tolvane.1"; then
-    echo "check_deb.sh: packaged man page has no version filled in" >&2
+fi
+
+# Pedantic and informational tags too; overridden ones are not printed.
+if command -v lintian >/dev/null 2>&1; then
+  status=0
+  lintian --pedantic --display-info --display-experimental "$deb" >"$tmp/lintian" \
+    2>"$tmp/lintian.err" || status=$?
+  if [ -s "$tmp/lintian" ] || [ "$status" -ne 0 ]; then
+    echo "check_deb.sh: lintian (exit status $status):" >&2
+    cat "$tmp/lintian" "$tmp/lintian.err" >&2
     failed=1
+  else
+    echo "lintian --pedantic: no findings"
   fi
+else
+  echo "check_deb.sh: lintian not found, package not linted (apt-get install lintian)"
 fi
 
 if [ "$failed" -ne 0 ]; then
   echo "check_deb.sh: FAILED" >&2
   exit 1
 fi
-echo "check_deb.sh: package holds usr/bin/tolvane and usr/share/man/man1/tolvane.1"
+echo "check_deb.sh: package passed"

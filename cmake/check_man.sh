@@ -2,15 +2,16 @@
 # Renders a man page with groff and fails when groff prints anything on standard error (every
 # warning is switched on), when the page renders to nothing, or when a rendered line is wider
 # than an 80-column terminal (lines of an example block are never refilled, so a long one would
-# run off the screen without any warning).
+# run off the screen without any warning), and when a source line is wider than 80 columns.
+# Exits 77 (skipped) where groff is missing.
 #
 # Usage: check_man.sh PAGE
 set -u
 
 page=${1:?usage: check_man.sh PAGE}
 if ! command -v groff >/dev/null 2>&1; then
-  echo "check_man.sh: groff not found (Debian package groff-base)" >&2
-  exit 1
+  echo "check_man.sh: groff not found, page not checked (apt-get install groff-base)" >&2
+  exit 77
 fi
 if [ ! -r "$page" ]; then
   echo "check_man.sh: cannot read $page" >&2
@@ -21,6 +22,9 @@ tmp=$(mktemp -d) || exit 1
 trap 'rm -rf "$tmp"' EXIT
 
 failed=0
+LC_ALL=C awk 'length($0) > 80 { printf "source line %d is %d columns wide\n", NR, length($0); bad = 1 }
+              END { exit bad }' "$page" >&2 || failed=1
+
 # -ww: all warnings; -b: a backtrace with each, so that the offending line can be found.
 # The ASCII rendering is also the one measured: there one character is one column.
 for device in utf8 ascii; do
