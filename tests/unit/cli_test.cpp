@@ -57,7 +57,8 @@ TEST(TextWriter, ErrorsAreUnitBufferedAndFlushTheAnswerFirst) {
 TEST(Errors, WhatGivesTheNarrowTextUpToTheFirstWideCharacter) {
   const excProblem e(u"caf\u00E9\u0100cd");
   EXPECT_EQ(std::string(e.what()), "caf\xE9");
-  EXPECT_EQ(std::string(e.what()), "caf\xE9") << "second call";
+  EXPECT_EQ(e.narrowText, std::string("caf\xE9\0\0\0", 7)) << "nothing converted after U+0100";
+  EXPECT_EQ(static_cast<const void *>(e.what()), e.narrowText.c_str()) << "second call: the copy";
 }
 
 TEST(CommandLine, ScrubBlanksTextsAndZeroesKeys) {
