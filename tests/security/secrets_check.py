@@ -1,14 +1,12 @@
 #!/usr/bin/env python3
 """Checks that keys and PINs do not outlive their use in a tolvane process.
 
-    secrets_check.py TOLVANE process   while tolvane waits on a key pipe: its visible command
-                                       line holds only the program name, and neither a process
-                                       of the same (non-root) user nor one of another user can
-                                       open its memory
+    secrets_check.py TOLVANE process   while tolvane waits on a key pipe, its visible command
+                                       line holds only the program name, and no process of the
+                                       same (non-root) user or of another user can open its memory
     secrets_check.py TOLVANE core      stops representative runs at exit under gdb, dumps them,
-                                       and searches the memory image for every copy of the key
-                                       and the PIN (ASCII, UTF-16 and raw bytes); skipped
-                                       without gdb
+                                       and searches the memory image for any copy of the key or
+                                       the PIN (ASCII, UTF-16, raw bytes); skipped without gdb
 """
 import os
 import shutil
@@ -21,18 +19,8 @@ KEY = "7C0DE52AB3914F68D2A6C75E108B94F3"  # nothing like a table the program its
 PAN = "4111111111111111"
 
 
-def waiting(proc):
-    """Waits until proc sleeps (blocked reading its key pipe)."""
-    for _ in range(500):
-        with open(f"/proc/{proc.pid}/stat") as f:
-            if f.read().rsplit(")", 1)[1].split()[0] == "S":
-                return
-        time.sleep(0.01)
-    raise SystemExit("tolvane never blocked on its key pipe")
-
-
 def as_user(uid, action):
-    """Runs action() in a child process with the given uid (when we are root); its exit code."""
+    """The exit code of action() run in a child with uid (when we are root, else as we are)."""
     pid = os.fork()
     if pid == 0:
         try:
@@ -41,35 +29,13 @@ def as_user(uid, action):
                 os.setgid(uid)
                 os.setuid(uid)
             os._exit(action())
-        except BaseException as e:  # report anything as a failure of the child
+        except BaseException as e:
             print(f"child: {e!r}", file=sys.stderr)
             os._exit(3)
     return os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
 
 
-def process_check(binary):
-    args = [binary, "-calcpvv", "-pin", "1234", "-pan", PAN, "-pvki", "1", "-kpvfile", "/dev/stdin"]
-
-    def same_user():
-        with subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE) as proc:
-            waiting(proc)
-            with open(f"/proc/{proc.pid}/cmdline", "rb") as f:
-                shown = f.read().rstrip(b"\0")
-            try:
-                open(f"/proc/{proc.pid}/mem", "rb").close()
-                opened = True
-            except PermissionError:
-                opened = False
-            outsider = as_user(65533, lambda: try_open(proc.pid)) if os.getuid() == 0 else 0
-            answer = proc.communicate(bytes.fromhex("0123456789ABCDEFFEDCBA9876543210"), timeout=10)[0]
-        print(f"command line while waiting: {shown!r}; memory opened by the same user: {opened}; "
-              f"by another user: {outsider == 1}; answer {answer!r}")
-        return 0 if shown == binary.encode() and not opened and outsider == 0 and answer == b"9464" else 1
-
-    return as_user(65534, same_user)
-
-
-def try_open(pid):
+def opens_memory(pid):
     try:
         open(f"/proc/{pid}/mem", "rb").close()
         return 1
@@ -77,35 +43,52 @@ def try_open(pid):
         return 0
 
 
-def loads(core):
-    """The memory of an ELF core file: the contents of its PT_LOAD segments. The notes are left
-    out: they hold the registers at exit and the dumper's own record of the arguments."""
+def process_check(binary):
+    # As root, tolvane runs as nobody, and the readers as nobody and as another user.
+    ids = {"user": 65534, "group": 65534, "extra_groups": []} if os.getuid() == 0 else {}
+    keys, key_writer = os.pipe()
+    if ids:
+        os.fchown(keys, 65534, 65534)  # nobody reopens it through /dev/stdin
+    with subprocess.Popen([binary, "-calcpvv", "-pin", "1234", "-pan", PAN, "-pvki", "1", "-kpvfile",
+                           "/dev/stdin"], stdin=keys, stdout=subprocess.PIPE, **ids) as p:
+        for _ in range(500):  # until it sleeps, blocked on its key pipe
+            if open(f"/proc/{p.pid}/stat").read().rsplit(")", 1)[1].split()[0] == "S":
+                break
+            time.sleep(0.01)
+        shown = open(f"/proc/{p.pid}/cmdline", "rb").read().rstrip(b"\0")
+        same = as_user(65534, lambda: opens_memory(p.pid))
+        other = as_user(65533, lambda: opens_memory(p.pid)) if ids else 0
+        os.write(key_writer, bytes.fromhex("0123456789ABCDEFFEDCBA9876543210"))
+        os.close(key_writer)
+        answer = p.communicate(timeout=10)[0]
+    print(f"command line while waiting: {shown!r}; memory opened by the same user: {same}, "
+          f"by another: {other}; answer {answer!r}")
+    return 0 if (shown, same, other, answer) == (binary.encode(), 0, 0, b"9464") else 1
+
+
+def memory_of(core):
+    """The PT_LOAD segments of an ELF core; the notes hold registers and the dumper's own
+    record of the arguments, not the process's memory."""
     data = open(core, "rb").read()
     phoff, phsize, phnum = (int.from_bytes(data[a:a + n], "little") for a, n in ((32, 8), (54, 2), (56, 2)))
-    memory = b""
-    for i in range(phnum):
-        h = data[phoff + i * phsize:phoff + (i + 1) * phsize]
-        if int.from_bytes(h[0:4], "little") == 1:
-            offset, size = int.from_bytes(h[8:16], "little"), int.from_bytes(h[32:40], "little")
-            memory += data[offset:offset + size]
-    return memory
+    headers = (data[phoff + i * phsize:phoff + (i + 1) * phsize] for i in range(phnum))
+    return b"".join(data[int.from_bytes(h[8:16], "little"):][:int.from_bytes(h[32:40], "little")]
+                    for h in headers if h[0:4] == b"\1\0\0\0")
 
 
 def core_check(binary):
     if not shutil.which("gdb"):
         print("skipped: gdb not found (Debian package gdb)")
         return 0
-    kpe24 = KEY + "3E81A4C7D9265B0F"
-    pin_field = bytes.fromhex("0597315F")  # a five-digit PIN as the PIN block holds it
-    runs = [  # (arguments, key bytes to look for, PIN, bytes to feed a key pipe)
+    kpe = KEY + "3E81A4C7D9265B0F"
+    runs = [  # arguments, the key and PIN to look for, bytes for the key pipe
         (["-calcpvv", "-pin", "7391", "-pan", PAN, "-pvki", "1", "-kpv", KEY], KEY, "7391", None),
-        # A key typed without its option word is quoted in the error; the shorter second PIN
-        # would leave the tail of the first behind in its buffer if that were not blanked first.
-        (["-calcpvv", "-pin", "11111111197315", "-pin", "8642", "-pan", PAN, "-pvki", "1", KEY], KEY, "97315",
-         None),
-        (["-calcpinblock", "-pin", "97315", "-pan", PAN, "-kpe", kpe24], kpe24, "97315", None),
-        (["-calcpinblock", "-pin", "97315", "-pan", PAN, "-kpefile", "{fifo}"], kpe24, "97315", kpe24),
-        (["-uncalcpinblock", "-pinblock", "0412AC89ABCDEF67", "-pan", PAN, "-kpe", kpe24], kpe24, "97315", None),
+        # A key typed without its option word is quoted in the error; a shorter second PIN would
+        # leave the tail of the first behind in its buffer if that were not blanked first.
+        (["-calcpvv", "-pin", "11111111197315", "-pin", "8642", "-pan", PAN, KEY], KEY, "97315", None),
+        (["-calcpinblock", "-pin", "97315", "-pan", PAN, "-kpe", kpe], kpe, "97315", None),
+        (["-calcpinblock", "-pin", "97315", "-pan", PAN, "-kpefile", "{fifo}"], kpe, "97315", kpe),
+        (["-uncalcpinblock", "-pinblock", "0412AC89ABCDEF67", "-pan", PAN, "-kpe", kpe], kpe, "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
@@ -123,16 +106,16 @@ def core_check(binary):
             if not os.path.exists(core):
                 print(f"no core for {args}:\n{log}")
                 return 1
-            memory = loads(core)
+            memory = memory_of(core)
             os.remove(core)
             # Any eight characters of the key count: a released block loses its first bytes to
-            # the allocator's own bookkeeping, and the rest is still the key.
+            # the allocator's bookkeeping, and the rest is still the key.
             windows = [key[i:i + 8] for i in range(len(key) - 7)]
             forms = {"key as ASCII": [w.encode() for w in windows],
                      "key as UTF-16": [w.encode("utf-16-le") for w in windows],
                      "key as bytes": [bytes.fromhex(key[i:i + 16]) for i in range(0, len(key), 16)],
                      "PIN as ASCII": [pin.encode()], "PIN as UTF-16": [pin.encode("utf-16-le")],
-                     "PIN field": [pin_field]}
+                     "PIN field": [bytes.fromhex("0597315F")]}  # the five-digit PIN in a block
             found = [name for name, copies in forms.items() if any(c in memory for c in copies)]
             print(f"{'FAIL' if found else 'ok  '} {' '.join(args)}" + (f": {', '.join(found)}" if found else ""))
             failed |= bool(found)
@@ -142,7 +125,7 @@ def core_check(binary):
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[2] not in ("process", "core"):
         sys.exit(__doc__)
-    # A copy where any user may run it: the build tree may sit in a folder others cannot enter.
+    # A copy any user may run: the build tree may sit in a folder others cannot enter.
     with tempfile.TemporaryDirectory() as place:
         os.chmod(place, 0o755)
         binary = shutil.copy(sys.argv[1], os.path.join(place, "tolvane"))
