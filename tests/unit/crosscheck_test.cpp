@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -19,38 +20,42 @@
 namespace tolvane {
 namespace {
 
+std::string hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
 // E(K1) D(K2) E(K3) of one block, all as hex; a key of 16 digits is K||K||K, of 32 K1||K2||K1.
 std::string ede(const std::string &block, std::string key) {
   while (key.size() < 48) {
     key += key.substr(0, 16);
   }
   DES_cblock bytes[4];
-  auto *raw = reinterpret_cast<unsigned char *>(bytes);
-  const std::string all = key + block;
-  for (std::size_t i = 0; i < 32; ++i) {
-    raw[i] = static_cast<unsigned char>(std::stoi(all.substr(2 * i, 2), nullptr, 16));
-  }
   DES_key_schedule s[3];
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::uint64_t value = std::stoull((key + block).substr(16 * i, 16), nullptr, 16);
+    for (std::size_t j = 0; j < 8; ++j) {
+      bytes[i][j] = static_cast<unsigned char>(value >> (56 - 8 * j));
+    }
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
     DES_set_key_unchecked(&bytes[i], &s[i]);
   }
   DES_ecb3_encrypt(&bytes[3], &bytes[3], &s[0], &s[1], &s[2], DES_ENCRYPT);
-  std::string hex;
-  for (int i = 24; i < 32; ++i) {
-    char pair[3];
-    std::snprintf(pair, sizeof pair, "%02X", raw[i]);
-    hex += pair;
+  std::uint64_t out = 0;
+  for (const unsigned char byte : bytes[3]) {
+    out = out << 8 | byte;
   }
-  return hex;
+  return hex(out);
 }
 
 std::string run(std::initializer_list<std::string> args) {
-  std::vector<Text> argv{u"tolvane"};
+  std::vector<Text> argv{u"tolvane", u"-suppressluhn"};
   for (const auto &a : args) {
     argv.emplace_back(a.begin(), a.end());
   }
-  StringWriter out;
-  StringWriter err;
+  StringWriter out, err;
   EXPECT_EQ(runTolvane(argv, out, err), 0) << err.bytes();
   out.flush();
   return out.bytes();
@@ -69,43 +74,35 @@ TEST(CrossCheck, PvvAndPinBlocksMatchTheReference) {
     // Random PANs rarely pass the Luhn check, and the computations do not depend on it.
     const std::string pan = text(13 + random() % 7, 10), pin = text(4 + random() % 11, 10);
     const std::string pvki = std::to_string(random() % 7);
-    const std::string kpv = text(16 * (1 + trial % 3), 16);
-    const std::string kpe = text(16 * (1 + trial / 3 % 3), 16);
-    std::string pvv;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (char c :
-           ede(pan.substr(pan.size() - 12, 11) + pvki + pin.substr(0, 4), kpv.substr(0, 32))) {
-        if (pvv.size() < 4 && (c <= '9') == (pass == 0)) {
-          pvv += static_cast<char>(pass == 0 ? c : c - 'A' + '0');
+    const std::string kpv = text(16 * (1 + trial % 3), 16),
+                      kpe = text(16 * (1 + trial / 3 % 3), 16);
+    std::string pvv; // decimal digits of the cipher block first, then its letters less 10
+    const std::string cipher =
+        ede(pan.substr(pan.size() - 12, 11) + pvki + pin.substr(0, 4), kpv.substr(0, 32));
+    for (const bool digits : {true, false}) {
+      for (const char c : cipher) {
+        if (pvv.size() < 4 && (c <= '9') == digits) {
+          pvv += static_cast<char>(digits ? c : c - 'A' + '0');
         }
       }
     }
-    std::string field = std::string("0") + "0123456789ABCDE"[pin.size()] + pin;
+    std::string field = {'0', "0123456789ABCDEF"[pin.size()]};
+    field += pin;
     field.resize(16, 'F');
-    const std::string panField = "0000" + pan.substr(pan.size() - 13, 12);
-    std::string clear;
-    for (std::size_t i = 0; i < 16; ++i) {
-      clear += "0123456789ABCDEF"[std::stoi(field.substr(i, 1), nullptr, 16) ^
-                                  std::stoi(panField.substr(i, 1), nullptr, 16)];
-    }
-    const std::string block = ede(clear, kpe);
+    const std::string block = ede(hex(std::stoull(field, nullptr, 16) ^
+                                      std::stoull(pan.substr(pan.size() - 13, 12), nullptr, 16)),
+                                  kpe);
 
-    EXPECT_EQ(
-        run({"-calcpvv", "-suppressluhn", "-pan", pan, "-pin", pin, "-pvki", pvki, "-kpv", kpv}),
-        pvv)
-        << "trial " << trial;
-    EXPECT_EQ(run({"-calcpinblock", "-suppressluhn", "-pan", pan, "-pin", pin, "-kpe", kpe}), block)
-        << "trial " << trial;
-    EXPECT_EQ(run({"-kcv", "-kpe", kpe}), ede("0000000000000000", kpe).substr(0, 6))
-        << "trial " << trial;
-    EXPECT_EQ(
-        run({"-uncalcpinblock", "-suppressluhn", "-pan", pan, "-pinblock", block, "-kpe", kpe}),
-        pin)
-        << "trial " << trial;
-    EXPECT_EQ(run({"-verify", "-suppressluhn", "-pan", pan, "-pinblock", block, "-kpe", kpe,
-                   "-pvki", pvki, "-pvv", pvv, "-kpv", kpv}),
+    const std::string where = "trial " + std::to_string(trial);
+    EXPECT_EQ(run({"-calcpvv", "-pan", pan, "-pin", pin, "-pvki", pvki, "-kpv", kpv}), pvv)
+        << where;
+    EXPECT_EQ(run({"-calcpinblock", "-pan", pan, "-pin", pin, "-kpe", kpe}), block) << where;
+    EXPECT_EQ(run({"-kcv", "-kpe", kpe}), ede("0000000000000000", kpe).substr(0, 6)) << where;
+    EXPECT_EQ(run({"-uncalcpinblock", "-pan", pan, "-pinblock", block, "-kpe", kpe}), pin) << where;
+    EXPECT_EQ(run({"-verify", "-pan", pan, "-pinblock", block, "-kpe", kpe, "-pvki", pvki, "-pvv",
+                   pvv, "-kpv", kpv}),
               "Y")
-        << "trial " << trial;
+        << where;
   }
 }
 
