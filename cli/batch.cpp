@@ -24,6 +24,7 @@ constexpr std::size_t kAnswerCapacity = 4 * kRequestTextCapacity;
 constexpr std::string_view kTooLong = "problem:  request line longer than 65536 bytes";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quoted && isBlank(c)); }
 
 // Wipes bytes and empties them; the capacity stays for the next request.
 void clearBytes(std::string &bytes) {
@@ -196,8 +197,8 @@ bool LineWords::next(Text &argument) {
   while (position_ < line_.size() && (quoted || !isBlank(line_[position_]))) {
     const char c = line_[position_];
     if (c == '\\') {
-      const std::size_t run = line_.find_first_not_of('\\', position_);
-      const std::size_t count = std::min(run, line_.size()) - position_;
+      const std::size_t count =
+          std::min(line_.find_first_not_of('\\', position_), line_.size()) - position_;
       position_ += count;
       const bool beforeQuote = position_ < line_.size() && line_[position_] == '"';
       scratch_.append(beforeQuote ? count / 2 : count, '\\');
@@ -209,8 +210,12 @@ bool LineWords::next(Text &argument) {
       quoted = !quoted;
       ++position_;
     } else {
-      scratch_.push_back(c);
-      ++position_;
+      // Plain bytes go over as a run: the common word has no quotes or backslashes at all.
+      const std::size_t start = position_;
+      while (position_ < line_.size() && !endsPlainRun(line_[position_], quoted)) {
+        ++position_;
+      }
+      scratch_.append(line_.substr(start, position_ - start));
     }
   }
   blankText(argument); // decoding may move it to a larger buffer
