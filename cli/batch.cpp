@@ -22,6 +22,7 @@ constexpr std::size_t kRequestTextCapacity = kMaxRequestLine + 1024;
 constexpr std::size_t kAnswerCapacity = 4 * kRequestTextCapacity;
 
 constexpr std::string_view kTooLong = "problem:  request line longer than 65536 bytes";
+static_assert(kMaxRequestLine == 65536, "the message states the limit");
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quoted && isBlank(c)); }
