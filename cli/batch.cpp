@@ -1,5 +1,6 @@
 #include "cli/batch.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -93,7 +94,8 @@ bool Batch::nextLine(std::string_view &line, bool &tooLong) {
   for (;;) {
     char *const start = buffer_.data() + begin_;
     const std::size_t held = end_ - begin_;
-    const auto *lineFeed = static_cast<const char *>(std::memchr(start, '\n', held));
+    const auto *lineFeed =
+        held == 0 ? nullptr : static_cast<const char *>(std::memchr(start, '\n', held));
     if (lineFeed != nullptr || (atEnd_ && (held > 0 || skipping))) {
       std::size_t length = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - start) : held;
       lineStart_ = begin_;
@@ -185,6 +187,13 @@ int Batch::run(const CommandLine &base) {
 
 std::optional<std::size_t> FdByteSource::read(char *buffer, std::size_t capacity) {
   return readSome(fd_, buffer, capacity);
+}
+
+std::optional<std::size_t> MemoryByteSource::read(char *buffer, std::size_t capacity) {
+  const std::size_t count = std::min({capacity, piece_, bytes_.size()});
+  std::copy_n(bytes_.data(), count, buffer);
+  bytes_.remove_prefix(count);
+  return count;
 }
 
 bool LineWords::next(Text &argument) {

@@ -37,6 +37,18 @@ private:
   int fd_;
 };
 
+// Bytes held in memory, handed out at most piece bytes per read (to mimic a pipe's short reads).
+class MemoryByteSource final : public ByteSource {
+public:
+  explicit MemoryByteSource(std::string_view bytes, std::size_t piece = kMaxRequestLine)
+      : bytes_(bytes), piece_(piece) {}
+  std::optional<std::size_t> read(char *buffer, std::size_t capacity) override;
+
+private:
+  std::string_view bytes_;
+  std::size_t piece_;
+};
+
 // The words of one request line, split at blanks and tabs outside double quotes. A backslash
 // is literal unless a run of them ends at a double quote: then 2n backslashes and the quote
 // give n backslashes and the quote opens or closes a quoted part, 2n+1 give n backslashes and

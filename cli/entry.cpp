@@ -129,13 +129,6 @@ template <typename Body> int guarded(TextWriter &out, TextWriter &err, Body body
   return status;
 }
 
-class NoInput final : public ByteSource {
-public:
-  std::optional<std::size_t> read(char * /*buffer*/, std::size_t /*capacity*/) override {
-    return 0;
-  }
-};
-
 } // namespace
 
 int runTolvane(std::span<const Text> args, ByteSource &in, TextWriter &out, TextWriter &err) {
@@ -149,7 +142,7 @@ int runTolvane(std::span<const Text> args, ByteSource &in, TextWriter &out, Text
 }
 
 int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
-  NoInput none;
+  MemoryByteSource none({});
   return runTolvane(args, none, out, err);
 }
 
