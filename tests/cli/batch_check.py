@@ -6,8 +6,8 @@ pipe, which a second read would find empty. Then a coprocess exchange and unread
 
 Usage: batch_check.py TOLVANE
 """
+import codecs
 import os
-import re
 import select
 import subprocess
 import sys
@@ -36,6 +36,8 @@ LINES = [
     (b"-fixpan\t-pan \"41 11\"\n", [b"-fixpan", b"-pan", b"41 11"]),
     (b'-fixpan -pan a\\\\\\"b\\\\"c d"\n', [b"-fixpan", b"-pan", b'a\\"b\\c d']),
     (b"-kpvfile /nonexistent/key -calcpvv\n", None),
+    (b"-calcpvv -pin 1234 -pan 4111111111111111 -kpvkcv 0000\n", None),
+    (b"-kcv -kpvkcv 08D7\n", None),
     (LONGEST + b"\r\n", [LONGEST]),
     (LONGEST + b"x\n", (1, TOO_LONG)),
     (b"-" * 300000 + b"\r\n", (1, TOO_LONG)),
@@ -43,44 +45,37 @@ LINES = [
      (1, b"Command line problem:  -batch is not allowed in a batch request" + HINT)),
     (b"-verifypan -pan 4111111111111111", None),
 ]
-UNESCAPE = {b"\\": b"\\", b"t": b"\t", b"r": b"\r", b"n": b"\n"}
-
-
-def answer(proc):
-    return proc.returncode, proc.stdout or proc.stderr
 
 
 def main(tolvane):
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
         key_file = os.path.join(scratch, "kpv")
-        with open(key_file, "wb") as f:
-            f.write(KEY)
+        open(key_file, "wb").write(KEY)
         reader, writer = os.pipe()
         os.write(writer, KEY)
         os.close(writer)
         batch = subprocess.run([tolvane, "-pvki", "1", "-batch", "-kpvfile", f"/dev/fd/{reader}"],
                                input=b"".join(line for line, _ in LINES), capture_output=True,
                                pass_fds=[reader], timeout=60)
-        os.close(reader)
         answers = batch.stdout.split(b"\n")
         if answers.pop() != b"" or len(answers) != len(LINES) or batch.returncode != 1:
             sys.exit(f"expected {len(LINES)} answer lines and status 1, got {batch}")
         for (line, words), got in zip(LINES, answers):
             status, _, text = got.partition(b"\t")
-            got = int(status), re.sub(rb"\\(.)", lambda m: UNESCAPE[m.group(1)], text)
-            want = words if isinstance(words, tuple) else answer(subprocess.run(
-                [tolvane, "-pvki", "1", "-kpvfile", key_file] + (line.split() if words is None
-                                                                  else words), capture_output=True))
+            got, want = (int(status), codecs.escape_decode(text)[0]), words  # \\ \t \r \n undone
+            if not isinstance(words, tuple):
+                single = subprocess.run([tolvane, "-pvki", "1", "-kpvfile", key_file] +
+                                        (line.split() if words is None else words), capture_output=True)
+                want = single.returncode, single.stdout or single.stderr
             if got != want:
                 problems.append(f"line {line[:60]!r}:\n  batch  {got!r:.300}\n  single {want!r:.300}")
 
     # A coprocess: each answer arrives before the next request is written.
     proc = subprocess.Popen([tolvane, "-batch", "-verifypan"], stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE)
+                            stdout=subprocess.PIPE, bufsize=0)
     for pan, want in ((b"4111111111111111", b"0\tY\n"), (b"4111111111111112", b"0\tN\n")):
         proc.stdin.write(b"-pan " + pan + b"\n")
-        proc.stdin.flush()
         ready = select.select([proc.stdout], [], [], 10)[0]
         got = os.read(proc.stdout.fileno(), 100) if ready else b"(no answer within 10 s)"
         if got != want:
@@ -89,14 +84,13 @@ def main(tolvane):
     if proc.wait(timeout=10) != 0:
         problems.append(f"coprocess ended with {proc.returncode}")
 
-    unreadable = os.open("/", os.O_RDONLY)  # a directory: every read fails
-    got = subprocess.run([tolvane, "-batch"], stdin=unreadable, capture_output=True)
+    # A directory as standard input: every read fails.
+    got = subprocess.run([tolvane, "-batch"], stdin=os.open("/", os.O_RDONLY), capture_output=True)
     if (got.returncode, got.stdout, got.stderr) != (1, b"", b"Horror!  Unknown exception"):
         problems.append(f"unreadable input: {got}")
 
     print("\n".join(problems) or f"ok: {len(LINES)} lines, coprocess, unreadable input")
     return 1 if problems else 0
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1]) if len(sys.argv) == 2 else __doc__)
