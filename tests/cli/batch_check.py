@@ -15,7 +15,6 @@ import tempfile
 
 KEY = bytes.fromhex("0123456789ABCDEFFEDCBA9876543210")
 LONGEST = b"-" + b"x" * 65535  # a line at the limit, quoted back as an unknown option
-HINT = b"\r\nuse -help for usage information"
 TOO_LONG = b"problem:  request line longer than 65536 bytes"
 # (line as sent, the words it stands for: None for its blank-separated parts, or the answer
 # expected where no single run can give it)
@@ -30,7 +29,6 @@ LINES = [
     (b"-help2 -frobnicate\n", None),
     (b"-calcpvv -pin 12 -pan 4111111111111111\n", None),
     (b"-calcpvv -pin 1234 -pan 4111111111111112\n", None),
-    (b"-calcpvv -pin 1234\n", None),
     (b"-uncalcpinblock -pinblock 1FFFFFFFFFFFFFFF -pan 0000000000000\n", None),
     (b"-verifypan -pan \"\"\n", [b"-verifypan", b"-pan", b""]),
     (b"-fixpan\t-pan \"41 11\"\n", [b"-fixpan", b"-pan", b"41 11"]),
@@ -42,7 +40,7 @@ LINES = [
     (LONGEST + b"x\n", (1, TOO_LONG)),
     (b"-" * 300000 + b"\r\n", (1, TOO_LONG)),
     (b"-verifypan -batch -pan 4111111111111111\n",
-     (1, b"Command line problem:  -batch is not allowed in a batch request" + HINT)),
+     (1, b"Command line problem:  -batch is not allowed in a batch request\r\nuse -help for usage information")),
     (b"-verifypan -pan 4111111111111111", None),
 ]
 
