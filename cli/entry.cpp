@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "cli/batch.hpp"
 #include "cli/errors.hpp"
 #include "cli/options.hpp"
 #include "cli/platform.hpp"
@@ -95,15 +96,19 @@ void writeAnswer(TextWriter &out, const Text &answer) {
   }
 }
 
-} // namespace
+// What follows the walk and its checks, in a single run and in each request alike.
+int runCommand(const CommandLine &commandLine, TextWriter &out) {
+  checkGuards(commandLine);
+  writeAnswer(out, *answerFor(commandLine));
+  return 0;
+}
 
-int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
+// The one place that turns a failure into its message and the status: a single run, the
+// command line of a batch and each of its requests all pass through here.
+template <typename Body> int guarded(TextWriter &out, TextWriter &err, Body body) {
   int status = 1;
   try {
-    const CommandLine commandLine(args);
-    checkGuards(commandLine);
-    writeAnswer(out, *answerFor(commandLine));
-    status = 0;
+    status = body();
   } catch (const excCL_Help &help) {
     printUsage(help.showAll, out);
   } catch (const excProblem &problem) {
@@ -124,6 +129,30 @@ int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
   return status;
 }
 
+} // namespace
+
+int runTolvane(std::span<const Text> args, ByteSource &in, TextWriter &out, TextWriter &err) {
+  return guarded(out, err, [&] {
+    const CommandLine commandLine(args);
+    if (commandLine.batch) {
+      return runBatch(commandLine, in, out);
+    }
+    return runCommand(commandLine, out);
+  });
+}
+
+int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {
+  MemoryByteSource none({});
+  return runTolvane(args, none, out, err);
+}
+
+int runRequest(const CommandLine &base, ArgumentSource &words, TextWriter &out, TextWriter &err) {
+  return guarded(out, err, [&] {
+    const CommandLine commandLine(base, words);
+    return runCommand(commandLine, out);
+  });
+}
+
 int runProcess(int argc, char **argv) {
   ignoreWriteSignals();
   FdWriter out(1);
@@ -132,10 +161,11 @@ int runProcess(int argc, char **argv) {
   err.tie(&out);
 
   int status = 1;
+  FdByteSource in(0);
   std::vector<Text> args;
   try {
     args = takeArguments(argc, argv);
-    status = runTolvane(args, out, err);
+    status = runTolvane(args, in, out, err);
   } catch (...) {
     err.write(u"Horror!  Unknown exception");
   }

@@ -6,15 +6,28 @@
 
 #include <span>
 
+#include "cli/options.hpp"
 #include "cli/text.hpp"
 #include "cli/writer.hpp"
 
 namespace tolvane {
 
+class ByteSource;
+
 int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err);
 
-// The process around it: signals, argv decoded (and overwritten), standard output and error as
-// the two writers, both flushed at the end. An answer that cannot be flushed fails the run.
+// The same, with the input of a batch: when args hold -batch, each line of in is a request
+// (see cli/batch.hpp) and the status is 0 when every request returned 0. Without in, a batch
+// has no requests.
+int runTolvane(std::span<const Text> args, ByteSource &in, TextWriter &out, TextWriter &err);
+
+// One request of a batch, through the same checks, commands and messages as a whole run:
+// base holds the command line's options (batch set), words the request's own.
+int runRequest(const CommandLine &base, ArgumentSource &words, TextWriter &out, TextWriter &err);
+
+// The process around it: signals, argv decoded (and overwritten), standard input as the batch
+// input, standard output and error as the two writers, both flushed at the end. An answer
+// that cannot be flushed fails the run.
 int runProcess(int argc, char **argv);
 
 } // namespace tolvane

@@ -61,4 +61,7 @@ struct excCL_RequiredParameterMissing : excCmdLine {
 // reports it as an unknown exception and the run fails.
 struct excOutputFailure : std::exception {};
 
+// A batch's input could not be read; reported like excOutputFailure.
+struct excInputFailure : std::exception {};
+
 } // namespace tolvane

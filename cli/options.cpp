@@ -76,12 +76,22 @@ bool ArgvArgumentSource::next(Text &argument) {
 
 CommandLine::CommandLine(std::span<const Text> args) {
   try {
-    ArgvArgumentSource source(args);
-    parse(source);
+    ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
+    parse(source, false);
+    if (!batch) {
+      checkCommand();
+    }
   } catch (...) {
     scrub();
     throw;
   }
+}
+
+CommandLine::CommandLine(const CommandLine &base, ArgumentSource &words) : CommandLine(base) {
+  // Constructed by now: a throw from here on runs the destructor, which scrubs.
+  batch = false;
+  parse(words, true);
+  checkCommand();
 }
 
 CommandLine::~CommandLine() { scrub(); }
@@ -98,11 +108,9 @@ void CommandLine::scrub() noexcept {
   wipe(*kpe);
 }
 
-void CommandLine::parse(ArgumentSource &source) {
+void CommandLine::parse(ArgumentSource &source, bool inRequest) {
   Secret<Text> working; // the parser's copy of the argument in hand, blanked on every way out
   Text &arg = *working;
-  source.next(arg); // the program's own name
-
   while (source.next(arg)) {
     // Only the option word is cut; values are taken exactly as they come. What is cut off
     // is blanked first, since the string keeps it in its buffer.
@@ -174,11 +182,15 @@ void CommandLine::parse(ArgumentSource &source) {
     } else if (arg == u"-kpekcv") {
       drawCheckValue(source, arg, u"missing KPE check value",
                      u"KPE check value must be 4 or 6 hex digits", kpeKcv);
+    } else if (arg == u"-batch") {
+      if (inRequest) {
+        throw excCL_MalformedParameter(u"-batch is not allowed in a batch request");
+      }
+      batch = true;
     } else {
       throw excCL_UnrecognizedOption(arg.c_str());
     }
   }
-  checkCommand();
 }
 
 void CommandLine::checkCommand() const {

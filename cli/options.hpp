@@ -1,6 +1,6 @@
 #pragma once
-// The command line, parsed and checked once: a CommandLine is either complete for its command
-// or never exists.
+// The command line, parsed and checked once: a CommandLine is either complete for its command,
+// or holds the options of a batch (batch set, checks not yet run), or never exists.
 //
 // The walk goes left to right and stops at the first problem, so the leftmost one is reported.
 // Rules the code keeps without saying so at each place:
@@ -14,6 +14,8 @@
 // - The PAN is checked only after the walk, and only for the four PIN commands (unless
 //   -suppressluhn); then the options the command needs, in a fixed order; then that each
 //   check-value guard has its key. Whether a guard matches is the entry's to check, after this.
+// - -batch defers those checks: they run for each request of the batch, on the command line's
+//   values with the request's words walked on top of them.
 
 #include <cstdint>
 #include <span>
@@ -58,8 +60,11 @@ struct CommandLine {
   // excCL_UnrecognizedOption, excCL_MalformedParameter or excCL_RequiredParameterMissing for
   // the leftmost problem; nothing the user typed survives a failed construction.
   explicit CommandLine(std::span<const Text> args);
+  // One request of a batch: the values of base (which has batch set), then words walked on
+  // top of them as if they followed on the command line, then the checks. Throws as above;
+  // -batch among the words is refused.
+  CommandLine(const CommandLine &base, ArgumentSource &words);
   ~CommandLine();
-  CommandLine(const CommandLine &) = delete;
   CommandLine &operator=(const CommandLine &) = delete;
 
   // Blanks the typed texts, zeroes pvki and every key byte. Runs on destruction.
@@ -73,12 +78,15 @@ struct CommandLine {
   Text pin;               // 4..14 decimal digits when given
   KeyList kpv;            // empty, 16 or 24 bytes
   bool suppressLuhn = false;
-  KeyList kpe; // empty (PIN block in the clear), 16 or 24 bytes
-  Text kpvKcv; // 4 or 6 hex digits, either case: what the KPV's check value begins with
-  Text kpeKcv; // the same for the KPE
+  KeyList kpe;        // empty (PIN block in the clear), 16 or 24 bytes
+  Text kpvKcv;        // 4 or 6 hex digits, either case: what the KPV's check value begins with
+  Text kpeKcv;        // the same for the KPE
+  bool batch = false; // -batch was walked on the command line
 
 private:
-  void parse(ArgumentSource &source);
+  // Copies every value; only a request starts from another command line.
+  CommandLine(const CommandLine &) = default;
+  void parse(ArgumentSource &source, bool inRequest);
   void checkCommand() const;
 };
 

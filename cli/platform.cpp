@@ -184,4 +184,16 @@ bool writeAll(int fd, const char *bytes, std::size_t count) {
   return true;
 }
 
+std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, capacity);
+    if (n >= 0) {
+      return static_cast<std::size_t>(n);
+    }
+    if (errno != EINTR) {
+      return std::nullopt;
+    }
+  }
+}
+
 } // namespace tolvane

@@ -1,6 +1,7 @@
 #pragma once
 // Everything the program needs from the operating system, and the only place that calls it:
-// arguments as 16-bit text, the signal settings, writing bytes out and reading a key file.
+// arguments as 16-bit text, the signal settings, writing bytes out, reading a key file and
+// reading standard input.
 
 #include <cstddef>
 #include <cstdint>
@@ -45,5 +46,9 @@ void forbidDumpsAndTracing();
 
 // Writes all count bytes to fd, retrying interrupted and partial writes; false on failure.
 bool writeAll(int fd, const char *bytes, std::size_t count);
+
+// One read of up to capacity bytes from fd, retried when interrupted: the count, 0 at end of
+// input, nullopt when fd cannot be read. Blocks until some input or its end is there.
+std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity);
 
 } // namespace tolvane

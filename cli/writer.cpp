@@ -47,6 +47,16 @@ void TextWriter::write(std::u16string_view text) {
   }
 }
 
+void TextWriter::writeBytes(std::string_view bytes) {
+  if (tied_ != nullptr) {
+    tied_->flush();
+  }
+  drain();
+  if (!failed_ && !bytes.empty() && !sink(bytes.data(), bytes.size())) {
+    failed_ = true;
+  }
+}
+
 bool TextWriter::flush() {
   drain();
   return !failed_;

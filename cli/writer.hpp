@@ -18,6 +18,8 @@ public:
   virtual ~TextWriter();
 
   void write(std::u16string_view text);
+  // Bytes exactly as given, no conversion, handed on at once (after what is pending).
+  void writeBytes(std::string_view bytes);
   // Hands every pending byte to the sink; false once the stream has failed.
   bool flush();
 

@@ -6,8 +6,9 @@
 // its NUL counts too when it is not empty. So the empty input is no argument at all, "\0" is
 // one empty argument, and every vector a real command line can carry (no argument can hold a
 // NUL) has an encoding. Each argument is decoded as the platform decodes argv, and the program
-// name is put in front. Today the whole input is arguments; a batch mode would take its
-// standard input from a part of it set apart, and hand argumentsFrom only the rest.
+// name is put in front. What follows the first NUL and 0xFF byte pair is the standard input
+// of a batch instead (so an argument that starts with byte 0xFF cannot follow another one).
+// A batch's answer lines are checked one by one, each for the shape a single run would have.
 
 #include <algorithm>
 #include <cstddef>
@@ -18,7 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/batch.hpp"
 #include "cli/entry.hpp"
+#include "cli/options.hpp"
 #include "cli/platform.hpp"
 #include "cli/usage.hpp"
 #include "fuzz/report.hpp"
@@ -64,6 +67,65 @@ std::string usageText(bool showAll) {
   return writer.bytes();
 }
 
+// Status 0 must come with an answer alone, status 1 with the usage text alone or an error
+// message alone that starts with one of the entry's three prefixes; neither an answer nor an
+// error message ends with a line break.
+bool shapeFits(int status, const std::string &out, const std::string &err) {
+  static const std::string usage = usageText(false), usageAll = usageText(true);
+  static constexpr std::string_view prefixes[] = {
+      "problem:  ", "Command line problem:  ", "Horror!  "};
+  const bool usageAlone = status == 1 && (out == usage || out == usageAll) && err.empty();
+  const bool answerAlone = status == 0 && !out.empty() && !out.ends_with('\n') && err.empty();
+  const bool errorAlone =
+      status == 1 && out.empty() && !err.ends_with('\n') &&
+      std::ranges::any_of(prefixes, [&err](std::string_view p) { return err.starts_with(p); });
+  return usageAlone || answerAlone || errorAlone;
+}
+
+// One answer line per request line, each a status, a tab and the escaped text of a run of the
+// right shape; the batch fails when a request did.
+bool batchFits(int status, const std::string &out, const std::string &err, std::string_view in) {
+  const auto requests = std::ranges::count(in, '\n') + (in.empty() || in.ends_with('\n') ? 0 : 1);
+  if (!err.empty() || std::ranges::count(out, '\n') != requests ||
+      !(out.empty() || out.ends_with('\n'))) {
+    return false;
+  }
+  int worst = 0;
+  for (std::size_t start = 0, end; start < out.size(); start = end + 1) {
+    end = out.find('\n', start);
+    const std::string_view line(out.data() + start, end - start);
+    if (line.size() < 2 || (line[0] != '0' && line[0] != '1') || line[1] != '\t') {
+      return false;
+    }
+    std::string text; // each backslash escape undone; a bare tab, CR or backslash is wrong
+    for (std::size_t i = 2; i < line.size(); ++i) {
+      const bool escaped = line[i] == '\\' && i + 1 < line.size();
+      const std::size_t at = std::string_view(escaped ? "\\trn" : "\\\t\r").find(line[i + escaped]);
+      if (escaped == (at == std::string_view::npos)) {
+        return false;
+      }
+      text.push_back(escaped ? "\\\t\r\n"[at] : line[i]);
+      i += escaped;
+    }
+    const int lineStatus = line[0] - '0';
+    worst = std::max(worst, lineStatus);
+    const bool asOut = lineStatus == 0 || text.starts_with("Tolvane:");
+    if (!shapeFits(lineStatus, asOut ? text : "", asOut ? "" : text)) {
+      return false;
+    }
+  }
+  return status == worst;
+}
+
+// Whether args, walked without error, hold -batch.
+bool isBatch(const std::vector<Text> &args) {
+  try {
+    return CommandLine(args).batch;
+  } catch (...) {
+    return false;
+  }
+}
+
 struct Run {
   std::vector<Text> args;
   int status;
@@ -81,29 +143,20 @@ struct Run {
   }
 };
 
-// Runs the program on args and more after them. Status 0 must come with an answer alone,
-// status 1 with the usage text alone or an error message alone that starts with one of the
-// entry's three prefixes; neither an answer nor an error message ends with a line break.
-Run run(std::vector<Text> args, std::initializer_list<Text> more = {}) {
-  static const std::string usage = usageText(false), usageAll = usageText(true);
-  static constexpr std::string_view prefixes[] = {
-      "problem:  ", "Command line problem:  ", "Horror!  "};
+// Runs the program on args and more after them, with in as the input of a batch.
+Run run(std::vector<Text> args, std::initializer_list<Text> more = {}, std::string_view in = {}) {
   args.insert(args.end(), more);
   confineKeyFiles(args);
   StringWriter out, err;
   // As in the real process: standard error unit-buffered and tied to standard output.
   err.setUnitBuffered(true);
   err.tie(&out);
-  const int status = runTolvane(args, out, err);
+  MemoryByteSource input(in, 1 + in.size() % 7); // lines arrive in pieces, as from a pipe
+  const int status = runTolvane(args, input, out, err);
   out.flush(); // what the process would flush at exit
   err.flush();
   const Run r{args, status, out.bytes(), err.bytes()};
-  const bool usageAlone = status == 1 && (r.out == usage || r.out == usageAll) && r.err.empty();
-  const bool answerAlone = status == 0 && !r.out.empty() && !r.out.ends_with('\n') && r.err.empty();
-  const bool errorAlone =
-      status == 1 && r.out.empty() && !r.err.ends_with('\n') &&
-      std::ranges::any_of(prefixes, [&r](std::string_view p) { return r.err.starts_with(p); });
-  if (!usageAlone && !answerAlone && !errorAlone) {
+  if (!shapeFits(status, r.out, r.err) && !(isBatch(args) && batchFits(status, r.out, r.err, in))) {
     r.violation("output of the wrong shape for the exit status");
   }
   return r;
@@ -117,7 +170,7 @@ Run run(std::vector<Text> args, std::initializer_list<Text> more = {}) {
 void checkPinBlockRoundTrip(std::vector<Text> args) {
   args.insert(args.end(), {u"-calcpinblock", u"-calcpinblock"});
   const Run made = run(args);
-  if (made.status != 0) {
+  if (made.status != 0 || isBatch(made.args)) { // a batch with no input answers nothing
     return;
   }
   if (made.out.size() != 16 ||
@@ -142,8 +195,10 @@ void checkPinBlockRoundTrip(std::vector<Text> args) {
 // NOLINTNEXTLINE(readability-identifier-naming)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   using namespace tolvane::fuzz;
-  const auto args = argumentsFrom(std::string_view(reinterpret_cast<const char *>(data), size));
-  run(args);
+  const std::string_view input(reinterpret_cast<const char *>(data), size);
+  const std::size_t split = std::min(input.find(std::string_view("\0\xFF", 2)), input.size());
+  const auto args = argumentsFrom(input.substr(0, split));
+  run(args, {}, input.substr(std::min(split + 2, input.size())));
   checkPinBlockRoundTrip(args);
   return 0;
 }

@@ -53,7 +53,7 @@ def parse_cases(path):
             cases.append({"title": line[3:], "line": number, "file": [], "dir": [], "stdin": []})
         elif not cases:
             raise ValueError(f"{where}: text before the first case")
-        elif line[0].isspace() and key in ("args", "stdout", "stderr"):
+        elif line[0].isspace() and key in ("args", "stdout", "stderr", "stdin"):
             cases[-1][key] += strings(line, where)
         else:
             key, _, value = (part.strip() for part in line.partition(":"))

@@ -4,9 +4,10 @@
     secrets_check.py TOLVANE process   while tolvane waits on a key pipe, its visible command
                                        line holds only the program name, and no process of the
                                        same (non-root) user or of another user can open its memory
-    secrets_check.py TOLVANE core      stops representative runs at exit under gdb, dumps them,
-                                       and searches the memory image for any copy of the key or
-                                       the PIN (ASCII, UTF-16, raw bytes); skipped without gdb
+    secrets_check.py TOLVANE core      stops representative runs at exit under gdb, and a batch
+                                       while it waits for input, dumps them, and searches the
+                                       memory image for any copy of the key or the PIN (ASCII,
+                                       UTF-16, raw bytes); skipped without gdb
 """
 import os
 import shutil
@@ -43,6 +44,13 @@ def opens_memory(pid):
         return 0
 
 
+def wait_asleep(pid):
+    for _ in range(500):
+        if open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()[0] == "S":
+            return
+        time.sleep(0.01)
+
+
 def process_check(binary):
     # As root, tolvane runs as nobody, and the readers as nobody and as another user.
     ids = {"user": 65534, "group": 65534, "extra_groups": []} if os.getuid() == 0 else {}
@@ -51,10 +59,7 @@ def process_check(binary):
         os.fchown(keys, 65534, 65534)  # nobody reopens it through /dev/stdin
     with subprocess.Popen([binary, "-calcpvv", "-pin", "1234", "-pan", PAN, "-pvki", "1", "-kpvfile",
                            "/dev/stdin"], stdin=keys, stdout=subprocess.PIPE, **ids) as p:
-        for _ in range(500):  # until it sleeps, blocked on its key pipe
-            if open(f"/proc/{p.pid}/stat").read().rsplit(")", 1)[1].split()[0] == "S":
-                break
-            time.sleep(0.01)
+        wait_asleep(p.pid)  # blocked on its key pipe
         shown = open(f"/proc/{p.pid}/cmdline", "rb").read().rstrip(b"\0")
         same = as_user(65534, lambda: opens_memory(p.pid))
         other = as_user(65533, lambda: opens_memory(p.pid)) if ids else 0
@@ -106,21 +111,42 @@ def core_check(binary):
             if not os.path.exists(core):
                 print(f"no core for {args}:\n{log}")
                 return 1
-            memory = memory_of(core)
+            failed |= report(args, memory_of(core), key, pin)
             os.remove(core)
-            # Any eight characters of the key count: a released block loses its first bytes to
-            # the allocator's bookkeeping, and the rest is still the key.
-            windows = [key[i:i + 8] for i in range(len(key) - 7)]
-            forms = {"key as ASCII": [w.encode() for w in windows],
-                     "key as UTF-16": [w.encode("utf-16-le") for w in windows],
-                     "key as bytes": [bytes.fromhex(key[i:i + 16]) for i in range(0, len(key), 16)],
-                     "PIN as ASCII": [pin.encode()], "PIN as UTF-16": [pin.encode("utf-16-le")],
-                     "PIN field": [bytes.fromhex("0597315F")]}  # the five-digit PIN in a block
-            found = [name for name, copies in forms.items() if any(c in memory for c in copies)]
-            print(f"{'FAIL' if found else 'ok  '} {' '.join(args)}" + (f": {', '.join(found)}" if found else ""))
-            failed |= bool(found)
+        # A batch waiting for more input has wiped the requests it answered (its command line
+        # is still in use): dumped while it waits, as at exit its large buffers are gone.
+        args = ["-batch", "-pan", PAN]
+        proc = subprocess.Popen([binary] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        answers = []
+        for request in (f"-calcpinblock -pin 97315 -kpe {kpe}",  # the last one decodes its answer
+                        f"-calcpvv -pin 11111111197315 -pin 8642 -pvki 1 -kpv {KEY}",
+                        f"-uncalcpinblock -kpe {kpe} -pinblock {{}}"):
+            proc.stdin.write(request.format(answers[0][2:].decode() if answers else "").encode() + b"\n")
+            proc.stdin.flush()
+            answers.append(proc.stdout.readline().rstrip(b"\n"))
+        wait_asleep(proc.pid)  # blocked on its next request, all it was given answered
+        subprocess.run(["gdb", "-batch", "-nx", "-p", str(proc.pid), "-ex", f"gcore {core}", "-ex", "detach"],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        proc.stdin.close()
+        if proc.wait(timeout=10) != 0 or answers[2] != b"0\t97315" or not os.path.exists(core):
+            print(f"the waiting batch did not run as expected: {answers}")
+            return 1
+        failed |= report(args + ["(waiting)"], memory_of(core), kpe, "97315")
     return failed
 
+
+def report(args, memory, key, pin):
+    # Any eight characters of the key count: a released block loses its first bytes to
+    # the allocator's bookkeeping, and the rest is still the key.
+    windows = [key[i:i + 8] for i in range(len(key) - 7)]
+    forms = {"key as ASCII": [w.encode() for w in windows],
+             "key as UTF-16": [w.encode("utf-16-le") for w in windows],
+             "key as bytes": [bytes.fromhex(key[i:i + 16]) for i in range(0, len(key), 16)],
+             "PIN as ASCII": [pin.encode()], "PIN as UTF-16": [pin.encode("utf-16-le")],
+             "PIN field": [bytes.fromhex("0597315F")]}  # the five-digit PIN in a block
+    found = [name for name, copies in forms.items() if any(c in memory for c in copies)]
+    print(f"{'FAIL' if found else 'ok  '} {' '.join(args)}" + (f": {', '.join(found)}" if found else ""))
+    return bool(found)
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[2] not in ("process", "core"):

@@ -1,0 +1,264 @@
+#include "cli/batch.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "cli/entry.hpp"
+#include "cli/errors.hpp"
+#include "cli/platform.hpp"
+#include "pin/secret.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Room for a longest line with its CR LF, so that a line not yet known to be too long always
+// leaves space to read into; twice that keeps reads large.
+constexpr std::size_t kInputCapacity = 2 * kMaxRequestLine;
+// A request writes at most a line's worth plus a message around it; escaping at most doubles
+// that. The answer buffers are reserved once at these sizes, so they never move and leave a
+// copy of a PIN behind in released memory.
+constexpr std::size_t kRequestTextCapacity = kMaxRequestLine + 1024;
+constexpr std::size_t kAnswerCapacity = 4 * kRequestTextCapacity;
+
+constexpr std::string_view kTooLong = "problem:  request line longer than 65536 bytes";
+static_assert(kMaxRequestLine == 65536, "the message states the limit");
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quoted && isBlank(c)); }
+
+// Wipes bytes and empties them; the capacity stays for the next request.
+void clearBytes(std::string &bytes) {
+  wipeBytes(bytes.data(), bytes.size());
+  bytes.clear();
+}
+
+// A request's standard output or error, kept in memory until it is chosen and escaped.
+class CollectingWriter final : public TextWriter {
+public:
+  explicit CollectingWriter(std::string &bytes) : bytes_(bytes) {}
+
+protected:
+  bool sink(const char *bytes, std::size_t count) override {
+    bytes_.append(bytes, count);
+    return true;
+  }
+
+private:
+  std::string &bytes_;
+};
+
+class Batch {
+public:
+  Batch(ByteSource &in, TextWriter &out) : in_(in), out_(out), buffer_(kInputCapacity) {
+    scratch_.reserve(kMaxRequestLine);
+    outBytes_.reserve(kRequestTextCapacity);
+    errBytes_.reserve(kRequestTextCapacity);
+    answers_.reserve(kAnswerCapacity);
+  }
+  ~Batch() {
+    wipeBytes(buffer_.data(), buffer_.size());
+    clearBytes(answers_);
+    clearBytes(outBytes_);
+    clearBytes(errBytes_);
+  }
+  Batch(const Batch &) = delete;
+  Batch &operator=(const Batch &) = delete;
+
+  int run(const CommandLine &base);
+
+private:
+  bool nextLine(std::string_view &line, bool &tooLong);
+  void answer(int status, std::string_view text);
+  void flushAnswers();
+
+  ByteSource &in_;
+  TextWriter &out_;
+  std::vector<char> buffer_; // input; bytes [begin_, end_) are not yet consumed
+  std::size_t lineStart_ = 0;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool atEnd_ = false;
+  std::string scratch_;
+  std::string outBytes_;
+  std::string errBytes_;
+  std::string answers_; // answer lines not yet handed to out_
+};
+
+// The line is left in the buffer and wiped by the next call, its line end with it. A line that
+// outgrows the limit is dropped as it arrives and only reported as too long.
+bool Batch::nextLine(std::string_view &line, bool &tooLong) {
+  wipeBytes(buffer_.data() + lineStart_, begin_ - lineStart_);
+  bool skipping = false;
+  for (;;) {
+    char *const start = buffer_.data() + begin_;
+    const std::size_t held = end_ - begin_;
+    const auto *lineFeed =
+        held == 0 ? nullptr : static_cast<const char *>(std::memchr(start, '\n', held));
+    if (lineFeed != nullptr || (atEnd_ && (held > 0 || skipping))) {
+      std::size_t length = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - start) : held;
+      lineStart_ = begin_;
+      begin_ += lineFeed != nullptr ? length + 1 : length;
+      if (lineFeed != nullptr && length > 0 && start[length - 1] == '\r') {
+        --length;
+      }
+      tooLong = skipping || length > kMaxRequestLine;
+      line = tooLong ? std::string_view() : std::string_view(start, length);
+      return true;
+    }
+    if (atEnd_) {
+      return false;
+    }
+    if (skipping || held > kMaxRequestLine + 1) { // one more byte may be the CR of a CR LF
+      skipping = true;
+      wipeBytes(start, held);
+      begin_ = end_ = lineStart_ = 0;
+    } else if (begin_ > 0) {
+      std::memmove(buffer_.data(), start, held);
+      wipeBytes(buffer_.data() + held, end_ - held);
+      begin_ = lineStart_ = 0;
+      end_ = held;
+    }
+    // Whoever writes the requests may be waiting for these answers before sending more.
+    flushAnswers();
+    const auto count = in_.read(buffer_.data() + end_, buffer_.size() - end_);
+    if (!count) {
+      throw excInputFailure();
+    }
+    atEnd_ = *count == 0;
+    end_ += *count;
+  }
+}
+
+void Batch::answer(int status, std::string_view text) {
+  if (answers_.size() + 2 * text.size() + 3 > answers_.capacity()) {
+    flushAnswers();
+  }
+  answers_.push_back(status == 0 ? '0' : '1');
+  answers_.push_back('\t');
+  appendEscaped(answers_, text);
+  answers_.push_back('\n');
+}
+
+void Batch::flushAnswers() {
+  if (answers_.empty()) {
+    return;
+  }
+  out_.writeBytes(answers_);
+  clearBytes(answers_);
+  if (!out_.flush()) {
+    throw excOutputFailure();
+  }
+}
+
+int Batch::run(const CommandLine &base) {
+  int result = 0;
+  std::string_view line;
+  bool tooLong = false;
+  while (nextLine(line, tooLong)) {
+    int status = 1;
+    if (tooLong) {
+      answer(status, kTooLong);
+    } else {
+      LineWords words(line, scratch_);
+      {
+        // The two streams of a single run, standard error unit-buffered and tied as there.
+        CollectingWriter out(outBytes_);
+        CollectingWriter err(errBytes_);
+        err.setUnitBuffered(true);
+        err.tie(&out);
+        status = runRequest(base, words, out, err);
+        out.flush();
+        err.flush();
+      }
+      // Only a run that fails without printing the usage text has nothing on standard output.
+      answer(status, outBytes_.empty() ? errBytes_ : outBytes_);
+      clearBytes(outBytes_);
+      clearBytes(errBytes_);
+    }
+    result = status == 0 ? result : 1;
+  }
+  flushAnswers();
+  return result;
+}
+
+} // namespace
+
+std::optional<std::size_t> FdByteSource::read(char *buffer, std::size_t capacity) {
+  return readSome(fd_, buffer, capacity);
+}
+
+std::optional<std::size_t> MemoryByteSource::read(char *buffer, std::size_t capacity) {
+  const std::size_t count = std::min({capacity, piece_, bytes_.size()});
+  std::copy_n(bytes_.data(), count, buffer);
+  bytes_.remove_prefix(count);
+  return count;
+}
+
+bool LineWords::next(Text &argument) {
+  while (position_ < line_.size() && isBlank(line_[position_])) {
+    ++position_;
+  }
+  if (position_ == line_.size()) {
+    return false;
+  }
+  bool quoted = false;
+  while (position_ < line_.size() && (quoted || !isBlank(line_[position_]))) {
+    const char c = line_[position_];
+    if (c == '\\') {
+      const std::size_t count =
+          std::min(line_.find_first_not_of('\\', position_), line_.size()) - position_;
+      position_ += count;
+      const bool beforeQuote = position_ < line_.size() && line_[position_] == '"';
+      scratch_.append(beforeQuote ? count / 2 : count, '\\');
+      if (beforeQuote && count % 2 == 1) {
+        scratch_.push_back('"');
+        ++position_;
+      }
+    } else if (c == '"') {
+      quoted = !quoted;
+      ++position_;
+    } else {
+      // Plain bytes go over as a run: the common word has no quotes or backslashes at all.
+      const std::size_t start = position_;
+      while (position_ < line_.size() && !endsPlainRun(line_[position_], quoted)) {
+        ++position_;
+      }
+      scratch_.append(line_.substr(start, position_ - start));
+    }
+  }
+  blankText(argument); // decoding may move it to a larger buffer
+  argument.clear();
+  decodeArgument(scratch_, argument);
+  clearBytes(scratch_);
+  return true;
+}
+
+void appendEscaped(std::string &line, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+    case '\\':
+      line += "\\\\";
+      break;
+    case '\t':
+      line += "\\t";
+      break;
+    case '\r':
+      line += "\\r";
+      break;
+    case '\n':
+      line += "\\n";
+      break;
+    default:
+      line.push_back(c);
+    }
+  }
+}
+
+int runBatch(const CommandLine &base, ByteSource &in, TextWriter &out) {
+  Batch batch(in, out);
+  return batch.run(base);
+}
+
+} // namespace tolvane

@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Cross-checks batch mode with single runs: each line of one batch is also run as a process
+of its own, with the batch's command-line options and then the words the line stands for, and
+the answer line must carry that run's status and text. The batch reads its key once from a
+pipe, which a second read would find empty. Then a coprocess exchange and unreadable input.
+
+Usage: batch_check.py TOLVANE
+"""
+import codecs
+import os
+import select
+import subprocess
+import sys
+import tempfile
+
+KEY = bytes.fromhex("0123456789ABCDEFFEDCBA9876543210")
+LONGEST = b"-" + b"x" * 65535  # a line at the limit, quoted back as an unknown option
+TOO_LONG = b"problem:  request line longer than 65536 bytes"
+# (line as sent, the words it stands for: None for its blank-separated parts, or the answer
+# expected where no single run can give it)
+LINES = [
+    (b"-calcpvv -pin 1234 -pan 4111111111111111\n", None),
+    (b"-calcpvv -pin 5678 -pvki 2 -pan 4111111111111111\r\n", None),
+    (b"-calcpvv -pin 1234 -pan 4111111111111111 -kpv 0123456789ABCDEF\n", None),
+    (b"-calcpinblock -pin 1234 -pan 4111111111111111 -kpe 0123456789ABCDEF\n", None),
+    (b"\n", []),
+    (b" \t \n", []),
+    (b"-help\n", None),
+    (b"-help2 -frobnicate\n", None),
+    (b"-calcpvv -pin 12 -pan 4111111111111111\n", None),
+    (b"-calcpvv -pin 1234 -pan 4111111111111112\n", None),
+    (b"-uncalcpinblock -pinblock 1FFFFFFFFFFFFFFF -pan 0000000000000\n", None),
+    (b"-verifypan -pan \"\"\n", [b"-verifypan", b"-pan", b""]),
+    (b"-fixpan\t-pan \"41 11\"\n", [b"-fixpan", b"-pan", b"41 11"]),
+    (b'-fixpan -pan a\\\\\\"b\\\\"c d"\n', [b"-fixpan", b"-pan", b'a\\"b\\c d']),
+    (b"-kpvfile /nonexistent/key -calcpvv\n", None),
+    (b"-calcpvv -pin 1234 -pan 4111111111111111 -kpvkcv 0000\n", None),
+    (b"-kcv -kpvkcv 08D7\n", None),
+    (LONGEST + b"\r\n", [LONGEST]),
+    (LONGEST + b"x\n", (1, TOO_LONG)),
+    (b"-" * 300000 + b"\r\n", (1, TOO_LONG)),
+    (b"-verifypan -batch -pan 4111111111111111\n",
+     (1, b"Command line problem:  -batch is not allowed in a batch request\r\nuse -help for usage information")),
+    (b"-verifypan -pan 4111111111111111", None),
+]
+
+
+def main(tolvane):
+    problems = []
+    with tempfile.TemporaryDirectory() as scratch:
+        key_file = os.path.join(scratch, "kpv")
+        open(key_file, "wb").write(KEY)
+        reader, writer = os.pipe()
+        os.write(writer, KEY)
+        os.close(writer)
+        batch = subprocess.run([tolvane, "-pvki", "1", "-batch", "-kpvfile", f"/dev/fd/{reader}"],
+                               input=b"".join(line for line, _ in LINES), capture_output=True,
+                               pass_fds=[reader], timeout=60)
+        answers = batch.stdout.split(b"\n")
+        if answers.pop() != b"" or len(answers) != len(LINES) or batch.returncode != 1:
+            sys.exit(f"expected {len(LINES)} answer lines and status 1, got {batch}")
+        for (line, words), got in zip(LINES, answers):
+            status, _, text = got.partition(b"\t")
+            got, want = (int(status), codecs.escape_decode(text)[0]), words  # \\ \t \r \n undone
+            if not isinstance(words, tuple):
+                single = subprocess.run([tolvane, "-pvki", "1", "-kpvfile", key_file] +
+                                        (line.split() if words is None else words), capture_output=True)
+                want = single.returncode, single.stdout or single.stderr
+            if got != want:
+                problems.append(f"line {line[:60]!r}:\n  batch  {got!r:.300}\n  single {want!r:.300}")
+
+    # A coprocess: each answer arrives before the next request is written.
+    proc = subprocess.Popen([tolvane, "-batch", "-verifypan"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, bufsize=0)
+    for pan, want in ((b"4111111111111111", b"0\tY\n"), (b"4111111111111112", b"0\tN\n")):
+        proc.stdin.write(b"-pan " + pan + b"\n")
+        ready = select.select([proc.stdout], [], [], 10)[0]
+        got = os.read(proc.stdout.fileno(), 100) if ready else b"(no answer within 10 s)"
+        if got != want:
+            problems.append(f"coprocess: {got!r}, expected {want!r}")
+    proc.stdin.close()
+    if proc.wait(timeout=10) != 0:
+        problems.append(f"coprocess ended with {proc.returncode}")
+
+    # A directory as standard input: every read fails.
+    got = subprocess.run([tolvane, "-batch"], stdin=os.open("/", os.O_RDONLY), capture_output=True)
+    if (got.returncode, got.stdout, got.stderr) != (1, b"", b"Horror!  Unknown exception"):
+        problems.append(f"unreadable input: {got}")
+
+    print("\n".join(problems) or f"ok: {len(LINES)} lines, coprocess, unreadable input")
+    return 1 if problems else 0
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]) if len(sys.argv) == 2 else __doc__)
