@@ -19,18 +19,18 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes fromHex(const std::string &hex) {
-  Bytes bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  Bytes bytes(hex.size() / 2);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<std::uint8_t>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
   }
   return bytes;
 }
 
 std::string toHex(const Bytes &bytes) {
-  static constexpr char digits[] = "0123456789ABCDEF";
   std::string hex;
   for (const std::uint8_t byte : bytes) {
-    hex += {digits[byte >> 4], digits[byte & 15]};
+    hex += "0123456789ABCDEF"[byte >> 4];
+    hex += "0123456789ABCDEF"[byte & 15];
   }
   return hex;
 }
