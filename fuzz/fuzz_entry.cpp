@@ -58,17 +58,16 @@ void confineKeyFiles(std::vector<Text> &args) {
   }
 }
 
-std::string usageText(bool showAll) {
-  StringWriter writer;
-  printUsage(showAll, writer);
-  writer.flush();
-  return writer.bytes();
-}
-
 // Status 0 must come with an answer alone, status 1 with the usage text alone or an error
 // message alone that starts with one of the entry's three prefixes; neither an answer nor an
 // error message ends with a line break.
 bool shapeFits(int status, const std::string &out, const std::string &err) {
+  static const auto usageText = [](bool showAll) {
+    StringWriter writer;
+    printUsage(showAll, writer);
+    writer.flush();
+    return writer.bytes();
+  };
   static const std::string usage = usageText(false), usageAll = usageText(true);
   static constexpr std::string_view prefixes[] = {
       "problem:  ", "Command line problem:  ", "Horror!  "};
@@ -105,29 +104,18 @@ bool batchFits(int status, const std::string &out, const std::string &err, std::
          std::ranges::count(out, '\n') == requests && status == (anyFailed ? 1 : 0);
 }
 
-// Printable ASCII as it is, every other byte (and the backslash and the double quote) as \xNN.
-std::string showBytes(const std::string &bytes) {
-  std::string shown = "\"";
-  for (const char c : bytes) {
-    char escape[5];
-    std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
-    shown += c >= 0x20 && c < 0x7F && c != '\\' && c != '"' ? std::string(1, c) : escape;
-  }
-  return shown + "\"";
-}
-
 struct Run {
   std::vector<Text> args;
   int status;
   std::string out, err;
 
   [[noreturn]] void violation(const std::string &what) const {
-    std::string report = what + "\nstatus " + std::to_string(status) + ", stdout " +
-                         showBytes(out) + ", stderr " + showBytes(err) + ", arguments:";
+    // Raw bytes, each part on a line of its own; libFuzzer keeps the input that caused it.
+    std::string report = what + "\nstatus " + std::to_string(status) + "\nstdout [" + out +
+                         "]\nstderr [" + err + "]\narguments:";
     for (const Text &arg : args) {
-      report += " " + showBytes(encodeArgument(arg));
+      report += "\n[" + encodeArgument(arg) + "]";
     }
-    // libFuzzer records the abort as a crash and keeps the input.
     std::fprintf(stderr, "\n==== contract violation ====\n%s\n", report.c_str());
     std::abort();
   }

@@ -25,7 +25,6 @@ LINES = [
     (b"-calcpinblock -pin 1234 -pan 4111111111111111 -kpe 0123456789ABCDEF\n", None),
     (b"\n", []),
     (b" \t \n", []),
-    (b"-help\n", None),
     (b"-help2 -frobnicate\n", None),
     (b"-calcpvv -pin 12 -pan 4111111111111111\n", None),
     (b"-calcpvv -pin 1234 -pan 4111111111111112\n", None),

@@ -12,8 +12,7 @@ A case file holds blocks like:
 
 Values are double-quoted byte strings with the escapes \\\\ \\" \\r \\n \\t and \\xNN; several
 strings in a row, also on indented continuation lines, are joined (args keeps them apart).
-Other keys: file: "name" "bytes" (made in the case's scratch folder first), dir: "name",
-stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe|size-limit (a
+Other keys: file: "name" "bytes" (made in the case's scratch folder first), stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe|size-limit (a
 file under a file-size limit of 2 bytes; what reached it is the stdout compared). "{dir}" in an
 argument stands for the scratch folder. Lines starting with # are comments.
 
@@ -50,7 +49,7 @@ def parse_cases(path):
         if not line.strip() or line.lstrip().startswith("#"):
             continue
         if line.startswith("== "):
-            cases.append({"title": line[3:], "line": number, "file": [], "dir": [], "stdin": []})
+            cases.append({"title": line[3:], "line": number, "file": [], "stdin": []})
         elif not cases:
             raise ValueError(f"{where}: text before the first case")
         elif line[0].isspace() and key in ("args", "stdout", "stderr", "stdin"):
@@ -63,7 +62,7 @@ def parse_cases(path):
                 cases[-1][key] = value
             elif key in ("args", "stdout", "stderr", "stdin"):
                 cases[-1][key] = strings(value, where)
-            elif key in ("file", "dir"):
+            elif key == "file":
                 cases[-1][key].append(strings(value, where))
             else:
                 raise ValueError(f"{where}: unknown line {line!r}")
@@ -77,8 +76,6 @@ def parse_cases(path):
 def run_case(binary, wrapper, case):
     with tempfile.TemporaryDirectory() as scratch:
         root = os.fsencode(scratch)
-        for name, *_ in case["dir"]:
-            os.mkdir(os.path.join(root, name))
         for name, *content in case["file"]:
             with open(os.path.join(root, name), "wb") as f:
                 f.write(b"".join(content))

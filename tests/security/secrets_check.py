@@ -20,28 +20,23 @@ KEY = "7C0DE52AB3914F68D2A6C75E108B94F3"  # nothing like a table the program its
 PAN = "4111111111111111"
 
 
-def as_user(uid, action):
-    """The exit code of action() run in a child with uid (when we are root, else as we are)."""
-    pid = os.fork()
-    if pid == 0:
+def opens_memory(uid, pid):
+    """1 when a process with uid (when we are root; else as we are) can open pid's memory."""
+    child = os.fork()
+    if child == 0:
+        code = 2
         try:
             if os.getuid() == 0:
                 os.setgroups([])
                 os.setgid(uid)
                 os.setuid(uid)
-            os._exit(action())
-        except BaseException as e:
-            print(f"child: {e!r}", file=sys.stderr)
-            os._exit(3)
-    return os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
-
-
-def opens_memory(pid):
-    try:
-        open(f"/proc/{pid}/mem", "rb").close()
-        return 1
-    except PermissionError:
-        return 0
+            open(f"/proc/{pid}/mem", "rb").close()
+            code = 1
+        except PermissionError:
+            code = 0
+        finally:
+            os._exit(code)
+    return os.waitstatus_to_exitcode(os.waitpid(child, 0)[1])
 
 
 def wait_asleep(pid):
@@ -61,8 +56,7 @@ def process_check(binary):
                            "/dev/stdin"], stdin=keys, stdout=subprocess.PIPE, **ids) as p:
         wait_asleep(p.pid)  # blocked on its key pipe
         shown = open(f"/proc/{p.pid}/cmdline", "rb").read().rstrip(b"\0")
-        same = as_user(65534, lambda: opens_memory(p.pid))
-        other = as_user(65533, lambda: opens_memory(p.pid)) if ids else 0
+        same, other = opens_memory(65534, p.pid), opens_memory(65533, p.pid) if ids else 0
         os.write(key_writer, bytes.fromhex("0123456789ABCDEFFEDCBA9876543210"))
         os.close(key_writer)
         answer = p.communicate(timeout=10)[0]

@@ -31,13 +31,11 @@ std::string ede(const std::string &block, std::string key) {
   while (key.size() < 48) {
     key += key.substr(0, 16);
   }
-  DES_cblock bytes[4];
+  DES_cblock bytes[4]; // K1, K2, K3, the block
   DES_key_schedule s[3];
-  for (std::size_t i = 0; i < 4; ++i) {
-    const std::uint64_t value = std::stoull((key + block).substr(16 * i, 16), nullptr, 16);
-    for (std::size_t j = 0; j < 8; ++j) {
-      bytes[i][j] = static_cast<unsigned char>(value >> (56 - 8 * j));
-    }
+  for (std::size_t i = 0; i < 32; ++i) {
+    bytes[i / 8][i % 8] =
+        static_cast<unsigned char>(std::stoul((key + block).substr(2 * i, 2), nullptr, 16));
   }
   for (std::size_t i = 0; i < 3; ++i) {
     DES_set_key_unchecked(&bytes[i], &s[i]);
