@@ -5,13 +5,8 @@
 #
 # Usage: bench/batch.sh [build-dir]     (default: build-bench, configured for Release)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build-bench}
-if [ ! -x "$build/tolvane" ] || [ -z "${1:-}" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=OFF \
-    -DTOLVANE_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$build" --target tolvane -j2 >/dev/null
-fi
+default_build=build-bench
+source "$(dirname "$0")/release_build.sh"
 bin=$build/tolvane
 singles=${SINGLES:-1000}
 requests=${REQUESTS:-100000}

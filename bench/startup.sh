@@ -6,13 +6,8 @@
 #
 # Usage: bench/startup.sh [build-dir]     (default: build-startup, configured for Release)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build-startup}
-if [ ! -x "$build/tolvane" ] || [ -z "${1:-}" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=OFF \
-    -DTOLVANE_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$build" --target tolvane -j2 >/dev/null
-fi
+default_build=build-startup
+source "$(dirname "$0")/release_build.sh"
 command -v valgrind >/dev/null || { echo "valgrind is needed" >&2; exit 1; }
 
 count() {
