@@ -7,6 +7,7 @@
 #include "cli/options.hpp"
 #include "cli/platform.hpp"
 #include "cli/usage.hpp"
+#include "pin/digits.hpp"
 #include "pin/key_schedule.hpp"
 #include "pin/luhn.hpp"
 #include "pin/pin_block.hpp"
@@ -29,10 +30,11 @@ std::u16string_view firstFour(const Text &pin) { return std::u16string_view(pin)
 
 // A script that names the check value of the key it means never gets an answer under another
 // key: a mistyped key or the wrong key file stops the run before any command body.
+// expected: 4 or 6 hex digits in either case, compared byte by byte.
 bool checkValueMatches(std::span<const std::uint8_t> key, const Text &expected) {
   const Text actual = keyCheckValue(key);
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    if (actual[i] != (expected[i] >= u'a' ? expected[i] - (u'a' - u'A') : expected[i])) {
+  for (std::size_t i = 0; i < expected.size(); i += 2) {
+    if (hexPairToByte(&actual[i]) != hexPairToByte(&expected[i])) {
       return false;
     }
   }

@@ -1,6 +1,5 @@
 #include "pin/key_schedule.hpp"
 
-#include <array>
 #include <cassert>
 
 #include "pin/digits.hpp"
@@ -19,13 +18,9 @@ void fillSchedule(KeySchedule &schedule, std::span<const std::uint8_t> key) {
 Text keyCheckValue(std::span<const std::uint8_t> key) {
   KeySchedule schedule;
   fillSchedule(schedule, key);
-  std::array<std::uint8_t, 8> block{};
+  NibbleBlock block{};
   encryptBlock(*schedule, block.data(), block.data());
-  Text hex(6, u'0');
-  for (std::size_t i = 0; i < 3; ++i) {
-    byteToHexPair(block[i], &hex[2 * i]);
-  }
-  return hex;
+  return blockToHex(block).substr(0, 6);
 }
 
 } // namespace tolvane
