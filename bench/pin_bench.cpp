@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "pin/digits.hpp"
+#include "base/digits.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
 
@@ -19,23 +19,25 @@ constexpr std::array<std::uint8_t, 24> kpe{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0
 
 void computePvv(benchmark::State &state) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(tolvane::computePvv(u"4111111111111111", 1, u"1234", kpv));
+    benchmark::DoNotOptimize(tolvane::computePvv(u"4111111111111111", 1, u"1234", tolvane::Cipher(tolvane::CipherAlgorithm::Tdes, kpv)));
   }
 }
 BENCHMARK(computePvv);
 
 void makePinBlockThreeKey(benchmark::State &state) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(tolvane::makePinBlock(u"1234", u"4111111111111111", kpe));
+    const tolvane::Cipher cipher(tolvane::CipherAlgorithm::Tdes, kpe);
+    benchmark::DoNotOptimize(tolvane::makePinBlock(u"1234", u"4111111111111111", &cipher));
   }
 }
 BENCHMARK(makePinBlockThreeKey);
 
 void decodePinBlockThreeKey(benchmark::State &state) {
-  const tolvane::Text hex =
-      tolvane::blockToHex(*tolvane::makePinBlock(u"1234", u"4111111111111111", kpe));
+  const tolvane::Cipher made(tolvane::CipherAlgorithm::Tdes, kpe);
+  const auto block = *tolvane::makePinBlock(u"1234", u"4111111111111111", &made);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(tolvane::decodePinBlock(hex, kpe, u"4111111111111111"));
+    const tolvane::Cipher cipher(tolvane::CipherAlgorithm::Tdes, kpe);
+    benchmark::DoNotOptimize(tolvane::decodePinBlock(block, &cipher, u"4111111111111111"));
   }
 }
 BENCHMARK(decodePinBlockThreeKey);

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/secret.hpp"
 #include "cli/entry.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
-#include "pin/secret.hpp"
 
 namespace tolvane {
 

@@ -1,22 +1,25 @@
 #include "cli/entry.hpp"
 
+#include <optional>
 #include <vector>
 
+#include "base/digits.hpp"
+#include "base/secret.hpp"
+#include "card/luhn.hpp"
 #include "cli/batch.hpp"
 #include "cli/errors.hpp"
 #include "cli/options.hpp"
 #include "cli/platform.hpp"
 #include "cli/usage.hpp"
-#include "pin/digits.hpp"
-#include "pin/key_schedule.hpp"
-#include "pin/luhn.hpp"
+#include "crypto/cipher.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
-#include "pin/secret.hpp"
 
 namespace tolvane {
 
 namespace {
+
+std::span<const std::uint8_t> pvvKey(std::span<const std::uint8_t> kpv) { return kpv.first(16); }
 
 int pvvValue(const Text &pvv) {
   int value = 0;
@@ -32,9 +35,9 @@ std::u16string_view firstFour(const Text &pin) { return std::u16string_view(pin)
 // key: a mistyped key or the wrong key file stops the run before any command body.
 // expected: 4 or 6 hex digits in either case, compared byte by byte.
 bool checkValueMatches(std::span<const std::uint8_t> key, const Text &expected) {
-  const Text actual = keyCheckValue(key);
+  const CheckValue actual = keyCheckValue(Cipher(CipherAlgorithm::Tdes, key));
   for (std::size_t i = 0; i < expected.size(); i += 2) {
-    if (hexPairToByte(&actual[i]) != hexPairToByte(&expected[i])) {
+    if (actual.bytes[i / 2] != hexPairToByte(&expected[i])) {
       return false;
     }
   }
@@ -51,19 +54,35 @@ void checkGuards(const CommandLine &cl) {
 }
 
 // Each command computes its whole answer before anything is written.
+Text checkValueText(std::span<const std::uint8_t> key) {
+  const CheckValue value = keyCheckValue(Cipher(CipherAlgorithm::Tdes, key));
+  Text hex(2 * value.size, u'0');
+  for (std::size_t i = 0; i < value.size; ++i) {
+    byteToHexPair(value.bytes[i], &hex[2 * i]);
+  }
+  return hex;
+}
+
 Secret<Text> answerFor(const CommandLine &cl) {
+  const Cipher kpv(CipherAlgorithm::Tdes,
+                   cl.kpv->empty() ? cl.kpe->span() : pvvKey(cl.kpv->span()));
+  std::optional<Cipher> kpeCipher;
+  if (!cl.kpe->empty()) {
+    kpeCipher.emplace(CipherAlgorithm::Tdes, cl.kpe->span());
+  }
+  const Cipher *kpe = kpeCipher ? &*kpeCipher : nullptr;
   switch (cl.command) {
   case Command::Verify: {
-    const Secret<Text> pin = decodePinBlock(cl.pinBlockHex, cl.kpe->span(), cl.pan);
-    const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.kpv->span());
+    const Secret<Text> pin = decodePinBlock(hexToBlock(cl.pinBlockHex), kpe, cl.pan);
+    const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), kpv);
     return Secret<Text>(computed == pvvValue(cl.pvv) ? u"Y" : u"N");
   }
   case Command::CalcPvv:
-    return Secret<Text>(formatPvv(computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv->span())));
+    return Secret<Text>(formatPvv(computePvv(cl.pan, cl.pvki, firstFour(cl.pin), kpv)));
   case Command::CalcPinBlock:
-    return Secret<Text>(blockToHex(*makePinBlock(cl.pin, cl.pan, cl.kpe->span())));
+    return Secret<Text>(blockToHex(*makePinBlock(cl.pin, cl.pan, kpe)));
   case Command::UncalcPinBlock:
-    return decodePinBlock(cl.pinBlockHex, cl.kpe->span(), cl.pan);
+    return decodePinBlock(hexToBlock(cl.pinBlockHex), kpe, cl.pan);
   case Command::VerifyPan:
     return Secret<Text>(luhnCheck(cl.pan) ? u"Y" : u"N");
   case Command::FixPan: {
@@ -75,7 +94,7 @@ Secret<Text> answerFor(const CommandLine &cl) {
   }
   case Command::Kcv:
     // The KPV as the PVV uses it: its first two keys.
-    return Secret<Text>(keyCheckValue(cl.kpv->empty() ? cl.kpe->span() : pvvKey(cl.kpv->span())));
+    return Secret<Text>(checkValueText(cl.kpv->empty() ? cl.kpe->span() : pvvKey(cl.kpv->span())));
   case Command::Version:
     return Secret<Text>(u"tolvane " TOLVANE_VERSION);
   case Command::None:

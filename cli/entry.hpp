@@ -6,8 +6,8 @@
 
 #include <span>
 
+#include "base/text.hpp"
 #include "cli/options.hpp"
-#include "cli/text.hpp"
 #include "cli/writer.hpp"
 
 namespace tolvane {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/digits.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
-#include "pin/digits.hpp"
 
 namespace tolvane {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "cli/text.hpp"
-#include "pin/secret.hpp"
+#include "base/secret.hpp"
+#include "base/text.hpp"
 
 namespace tolvane {
 

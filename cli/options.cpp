@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/digits.hpp"
+#include "card/luhn.hpp"
 #include "cli/errors.hpp"
-#include "pin/digits.hpp"
-#include "pin/luhn.hpp"
 
 namespace tolvane {
 

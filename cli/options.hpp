@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <span>
 
+#include "base/text.hpp"
 #include "cli/keys.hpp"
-#include "cli/text.hpp"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pin/secret.hpp"
+#include "base/secret.hpp"
 
 namespace tolvane {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/text.hpp"
+#include "base/text.hpp"
 
 namespace tolvane {
 

@@ -1,7 +1,7 @@
 #include "cli/writer.hpp"
 
+#include "base/secret.hpp"
 #include "cli/platform.hpp"
-#include "pin/secret.hpp"
 
 namespace tolvane {
 

@@ -1,25 +1,8 @@
 #include "pin/pin_block.hpp"
 
-#include "cli/errors.hpp"
-#include "pin/key_schedule.hpp"
+#include "base/errors.hpp"
 
 namespace tolvane {
-
-namespace {
-
-enum class Direction { Encrypt, Decrypt };
-
-void applyKpe(NibbleBlock &block, std::span<const std::uint8_t> kpe, Direction direction) {
-  KeySchedule schedule;
-  fillSchedule(schedule, kpe);
-  if (direction == Direction::Encrypt) {
-    encryptBlock(*schedule, block.data(), block.data());
-  } else {
-    decryptBlock(*schedule, block.data(), block.data());
-  }
-}
-
-} // namespace
 
 void makePinField(NibbleBlock &out, std::u16string_view pin) {
   out.fill(0xFF);
@@ -41,24 +24,23 @@ void makePanField(NibbleBlock &out, std::u16string_view pan) {
 }
 
 Secret<NibbleBlock> makePinBlock(std::u16string_view pin, std::u16string_view pan,
-                                 std::span<const std::uint8_t> kpe) {
+                                 const Cipher *kpe) {
   Secret<NibbleBlock> pinField;
   Secret<NibbleBlock> panField;
   makePinField(*pinField, pin);
   makePanField(*panField, pan);
   Secret<NibbleBlock> block;
   xorBlocks(block->data(), pinField->data(), panField->data());
-  if (!kpe.empty()) {
-    applyKpe(*block, kpe, Direction::Encrypt);
+  if (kpe != nullptr) {
+    kpe->encrypt(block->data(), block->data());
   }
   return block;
 }
 
-Secret<Text> decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
-                            std::u16string_view pan) {
-  Secret<NibbleBlock> field(hexToBlock(pinBlockHex));
-  if (!kpe.empty()) {
-    applyKpe(*field, kpe, Direction::Decrypt);
+Secret<Text> decodePinBlock(const NibbleBlock &block, const Cipher *kpe, std::u16string_view pan) {
+  Secret<NibbleBlock> field(block);
+  if (kpe != nullptr) {
+    kpe->decrypt(field->data(), field->data());
   }
   Secret<NibbleBlock> panField;
   makePanField(*panField, pan);

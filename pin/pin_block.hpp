@@ -3,12 +3,11 @@
 // a PIN encryption key (KPE). An empty KPE means the block is used in the clear; exactly 24
 // bytes select three-key Triple-DES, 16 bytes two-key (single DES when both halves are equal).
 
-#include <cstdint>
-#include <span>
 #include <string_view>
 
-#include "pin/digits.hpp"
-#include "pin/secret.hpp"
+#include "base/digits.hpp"
+#include "base/secret.hpp"
+#include "crypto/cipher.hpp"
 
 namespace tolvane {
 
@@ -19,14 +18,13 @@ void makePinField(NibbleBlock &out, std::u16string_view pin);
 // 13 characters (possible only with the Luhn check suppressed) leaves the field all zero.
 void makePanField(NibbleBlock &out, std::u16string_view pan);
 
-// kpe: empty (the block stays in the clear), 16 or 24 bytes.
+// kpe: null, and the block stays in the clear.
 Secret<NibbleBlock> makePinBlock(std::u16string_view pin, std::u16string_view pan,
-                                 std::span<const std::uint8_t> kpe);
+                                 const Cipher *kpe);
 
-// pinBlockHex: 16 hex digits, either case. Returns the PIN (4..14 digits).
+// Returns the PIN (4..14 digits) of a block made under kpe (null: in the clear).
 // Throws excProblem "PIN Sanity; format", "PIN Sanity; length", "PIN Sanity; padding" or
 // "PIN Sanity; digits", checked in that order.
-Secret<Text> decodePinBlock(const Text &pinBlockHex, std::span<const std::uint8_t> kpe,
-                            std::u16string_view pan);
+Secret<Text> decodePinBlock(const NibbleBlock &block, const Cipher *kpe, std::u16string_view pan);
 
 } // namespace tolvane

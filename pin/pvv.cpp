@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-#include "pin/key_schedule.hpp"
+#include "base/secret.hpp"
 
 namespace tolvane {
 
@@ -24,7 +24,7 @@ int decimalisePvv(const NibbleBlock &block) {
 }
 
 int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
-               std::span<const std::uint8_t> kpv) {
+               const Cipher &kpv) {
   assert(pinDigits.size() <= 15);
   // Eleven PAN digits (for four PIN digits), the key index, the PIN digits: sixteen nibbles.
   // The PAN's check digit is never used. A PAN too short to fill its share contributes
@@ -43,9 +43,7 @@ int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
     setNibble(*block, position++, digitValue(c));
   }
 
-  KeySchedule schedule;
-  fillSchedule(schedule, pvvKey(kpv));
-  encryptBlock(*schedule, block->data(), block->data());
+  kpv.encrypt(block->data(), block->data());
   return decimalisePvv(*block);
 }
 

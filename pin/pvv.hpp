@@ -1,20 +1,18 @@
 #pragma once
 // The PIN Verification Value: four decimal digits derived from the PAN, the key index, the
-// first four PIN digits and a two-key Triple-DES PIN verification key.
+// first four PIN digits and a PIN verification key.
 
-#include <cstdint>
-#include <span>
 #include <string_view>
 
-#include "pin/digits.hpp"
+#include "base/digits.hpp"
+#include "crypto/cipher.hpp"
 
 namespace tolvane {
 
 // pan: its eleven digits left of the check digit are used (fewer for a PAN shorter than 12,
 // possible only with the Luhn check suppressed); pvki: 0..6; pinDigits: the first four PIN
-// digits; kpv: 16 or 24 bytes, of which only K1||K2 are used. Returns 0..9999.
-int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
-               std::span<const std::uint8_t> kpv);
+// digits; kpv: a two-key Triple-DES key (K1||K2 of the verification key). Returns 0..9999.
+int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits, const Cipher &kpv);
 
 // The four PVV digits of a cipher block: its decimal nibbles, left to right; if there are
 // fewer than four, the nibbles 10..15 follow, again from the left, each less 10.

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pin/digits.hpp"
+#include "base/digits.hpp"
 #include "pin/pvv.hpp"
 
 namespace tolvane {

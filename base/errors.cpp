@@ -1,6 +1,6 @@
-#include "cli/errors.hpp"
+#include "base/errors.hpp"
 
-#include "pin/secret.hpp"
+#include "base/secret.hpp"
 
 namespace tolvane {
 

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "cli/text.hpp"
+#include "base/text.hpp"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "pin/secret.hpp"
+#include "base/secret.hpp"
 
 #include <string.h>
 

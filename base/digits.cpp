@@ -1,4 +1,4 @@
-#include "pin/digits.hpp"
+#include "base/digits.hpp"
 
 namespace tolvane {
 

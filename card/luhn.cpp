@@ -1,6 +1,6 @@
-#include "pin/luhn.hpp"
+#include "card/luhn.hpp"
 
-#include "pin/digits.hpp"
+#include "base/digits.hpp"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "cli/text.hpp"
+#include "base/text.hpp"
 
 namespace tolvane {
 

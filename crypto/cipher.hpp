@@ -1,0 +1,50 @@
+#pragma once
+// The cipher seam: a key of a known algorithm becomes a Cipher, which knows its block size and
+// enciphers and deciphers single blocks. Code above this layer asks the seam and never names an
+// engine. A Cipher owns its key schedule and wipes it when it is destroyed or rekeyed.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "des/des.hpp"
+
+namespace tolvane {
+
+enum class CipherAlgorithm : std::uint8_t {
+  Tdes, // Triple-DES: 16 bytes K1||K2 (K1 = K2 is single DES) or 24 bytes K1||K2||K3
+};
+
+class Cipher {
+public:
+  Cipher() = default; // no key yet: setKey before use
+  Cipher(CipherAlgorithm algorithm, std::span<const std::uint8_t> key) { setKey(algorithm, key); }
+  Cipher(const Cipher &) = delete;
+  Cipher &operator=(const Cipher &) = delete;
+  ~Cipher();
+
+  // key: a length the algorithm takes (see CipherAlgorithm); anything else is a bug.
+  void setKey(CipherAlgorithm algorithm, std::span<const std::uint8_t> key);
+
+  CipherAlgorithm algorithm() const { return algorithm_; }
+  // 8 for Triple-DES.
+  std::size_t blockSize() const;
+  // One block of blockSize() bytes; in and out may be the same memory.
+  void encrypt(const std::uint8_t *in, std::uint8_t *out) const;
+  void decrypt(const std::uint8_t *in, std::uint8_t *out) const;
+
+private:
+  CipherAlgorithm algorithm_ = CipherAlgorithm::Tdes;
+  DesKeySchedule des_{};
+};
+
+// The key check value: the first three bytes of a zero block enciphered under a Triple-DES key.
+// It names a key without revealing it.
+struct CheckValue {
+  std::array<std::uint8_t, 5> bytes{};
+  std::size_t size = 0;
+};
+CheckValue keyCheckValue(const Cipher &cipher);
+
+} // namespace tolvane
