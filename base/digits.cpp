@@ -1,5 +1,7 @@
 #include "base/digits.hpp"
 
+#include <algorithm>
+
 namespace tolvane {
 
 namespace {
@@ -44,19 +46,35 @@ void byteToHexPair(std::uint8_t byte, char16_t *pair) {
   pair[1] = hexCharacter(byte & 0x0Fu);
 }
 
-Text blockToHex(const NibbleBlock &block) {
-  Text hex(16, u'0');
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    byteToHexPair(block[i], &hex[2 * i]);
+bool allDecimal(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), isDecimalDigit);
+}
+
+bool allHex(std::u16string_view text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
+
+void hexToBytes(std::u16string_view hex, std::uint8_t *out) {
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out[i / 2] = hexPairToByte(&hex[i]);
   }
+}
+
+void appendHex(Text &text, std::span<const std::uint8_t> bytes) {
+  for (const std::uint8_t byte : bytes) {
+    char16_t pair[2];
+    byteToHexPair(byte, pair);
+    text.append(pair, 2);
+  }
+}
+
+Text blockToHex(const NibbleBlock &block) {
+  Text hex;
+  appendHex(hex, block);
   return hex;
 }
 
-NibbleBlock hexToBlock(const Text &hex) {
+NibbleBlock hexToBlock(std::u16string_view hex) {
   NibbleBlock block{};
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = hexPairToByte(&hex[2 * i]);
-  }
+  hexToBytes(hex.substr(0, 16), block.data());
   return block;
 }
 

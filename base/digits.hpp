@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 #include "base/text.hpp"
 
@@ -20,6 +22,8 @@ inline bool isDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 inline bool isHexDigit(char16_t c) {
   return isDecimalDigit(c) || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
+bool allDecimal(std::u16string_view text);
+bool allHex(std::u16string_view text);
 
 // index 0..15. Only the low four bits of value are stored, so a stray value (from a
 // non-digit PAN character) can never spill into the neighbouring nibble.
@@ -34,8 +38,13 @@ std::uint8_t hexPairToByte(const char16_t *pair);
 // Writes two upper-case hex digits, high nibble first, and no terminator.
 void byteToHexPair(std::uint8_t byte, char16_t *pair);
 
+// Checked hex text (an even number of hex digits) into hex.size() / 2 bytes at out.
+void hexToBytes(std::u16string_view hex, std::uint8_t *out);
+// Two upper-case hex digits per byte, appended to text.
+void appendHex(Text &text, std::span<const std::uint8_t> bytes);
+
 // The 16-digit upper-case hex text of a block, and its inverse for checked hex text.
 Text blockToHex(const NibbleBlock &block);
-NibbleBlock hexToBlock(const Text &hex);
+NibbleBlock hexToBlock(std::u16string_view hex);
 
 } // namespace tolvane

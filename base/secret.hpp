@@ -1,12 +1,17 @@
 #pragma once
-// Key and PIN material clears itself: a Secret<T> overwrites its value when it is destroyed,
-// so that no way out of a computation (a return, an exception) can leave a key, a key
-// schedule, a PIN field or a typed value behind in released memory. The writes are ones the
-// optimiser may not drop although the memory is about to be freed or go out of scope.
+// Key and PIN material clears itself by type: a Secret<T> overwrites its value when it is
+// destroyed, and a SecretString its used part whenever it is cleared and when it is destroyed,
+// so that no way out of a computation (a return, an exception) can leave a key, a key schedule,
+// a PIN field or a typed value behind in released memory. The writes are ones the optimiser may
+// not drop although the memory is about to be freed or go out of scope.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "base/text.hpp"
 
@@ -18,10 +23,20 @@ void wipeBytes(void *data, std::size_t size) noexcept;
 void blankText(Text &text, std::size_t from = 0) noexcept;
 
 inline void wipe(Text &text) noexcept { blankText(text); }
+inline void wipe(std::string &bytes) noexcept { wipeBytes(bytes.data(), bytes.size()); }
+inline void wipe(std::vector<Text> &texts) noexcept {
+  for (Text &text : texts) {
+    blankText(text);
+  }
+}
 
 template <typename T>
 requires std::is_trivially_copyable_v<T>
 void wipe(T &value) noexcept { wipeBytes(&value, sizeof value); }
+
+// True when a and b hold the same bytes; the time taken depends on their length only, never on
+// where they differ, so that comparing a secret tells nothing of it.
+bool constantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept;
 
 template <typename T> class Secret {
 public:
@@ -44,6 +59,28 @@ public:
 
 private:
   T value_{};
+};
+
+// A string reserved once at a capacity it never outgrows, so that it never moves and leaves a
+// copy behind; clear() wipes what it held, and so does its destructor.
+template <typename CharT> class SecretString {
+public:
+  explicit SecretString(std::size_t capacity) { value_.reserve(capacity); }
+  SecretString(const SecretString &) = delete;
+  SecretString &operator=(const SecretString &) = delete;
+  ~SecretString() { clear(); }
+
+  void clear() noexcept {
+    wipeBytes(value_.data(), value_.size() * sizeof(CharT));
+    value_.clear();
+  }
+  std::basic_string<CharT> &operator*() noexcept { return value_; }
+  const std::basic_string<CharT> &operator*() const noexcept { return value_; }
+  std::basic_string<CharT> *operator->() noexcept { return &value_; }
+  const std::basic_string<CharT> *operator->() const noexcept { return &value_; }
+
+private:
+  std::basic_string<CharT> value_;
 };
 
 } // namespace tolvane

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
-#include "base/secret.hpp"
-#include "cli/entry.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
+#include "cli/run.hpp"
 
 namespace tolvane {
 
@@ -28,71 +26,74 @@ static_assert(kMaxRequestLine == 65536, "the message states the limit");
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quoted && isBlank(c)); }
 
-// Wipes bytes and empties them; the capacity stays for the next request.
-void clearBytes(std::string &bytes) {
-  wipeBytes(bytes.data(), bytes.size());
-  bytes.clear();
+// Escapes text as an answer line carries it, appending to line.
+void appendEscaped(std::string &line, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+    case '\\':
+      line += "\\\\";
+      break;
+    case '\t':
+      line += "\\t";
+      break;
+    case '\r':
+      line += "\\r";
+      break;
+    case '\n':
+      line += "\\n";
+      break;
+    default:
+      line.push_back(c);
+    }
+  }
 }
 
 // A request's standard output or error, kept in memory until it is chosen and escaped.
 class CollectingWriter final : public TextWriter {
 public:
-  explicit CollectingWriter(std::string &bytes) : bytes_(bytes) {}
+  explicit CollectingWriter(SecretString<char> &bytes) : bytes_(bytes) {}
 
 protected:
   bool sink(const char *bytes, std::size_t count) override {
-    bytes_.append(bytes, count);
+    bytes_->append(bytes, count);
     return true;
   }
 
 private:
-  std::string &bytes_;
+  SecretString<char> &bytes_;
 };
 
-class Batch {
+// Input lines, one at a time. Each line is left in the buffer and wiped, its line end with it,
+// when the next one is asked for; what the buffer held is wiped when it is destroyed.
+class LineReader {
 public:
-  Batch(ByteSource &in, TextWriter &out) : in_(in), out_(out), buffer_(kInputCapacity) {
-    scratch_.reserve(kMaxRequestLine);
-    outBytes_.reserve(kRequestTextCapacity);
-    errBytes_.reserve(kRequestTextCapacity);
-    answers_.reserve(kAnswerCapacity);
+  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity) {
+    buffer_->resize(kInputCapacity);
   }
-  ~Batch() {
-    wipeBytes(buffer_.data(), buffer_.size());
-    clearBytes(answers_);
-    clearBytes(outBytes_);
-    clearBytes(errBytes_);
-  }
-  Batch(const Batch &) = delete;
-  Batch &operator=(const Batch &) = delete;
 
-  int run(const CommandLine &base);
+  // The next line without its line end, or false at the end of input. A line that outgrows
+  // the limit is dropped as it arrives and only reported as too long. beforeRead is called
+  // before every wait for input.
+  template <typename BeforeRead>
+  bool next(std::string_view &line, bool &tooLong, BeforeRead beforeRead);
 
 private:
-  bool nextLine(std::string_view &line, bool &tooLong);
-  void answer(int status, std::string_view text);
-  void flushAnswers();
+  char *data() { return buffer_->data(); }
 
   ByteSource &in_;
-  TextWriter &out_;
-  std::vector<char> buffer_; // input; bytes [begin_, end_) are not yet consumed
+  SecretString<char> buffer_; // bytes [begin_, end_) are not yet consumed
   std::size_t lineStart_ = 0;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool atEnd_ = false;
-  std::string scratch_;
-  std::string outBytes_;
-  std::string errBytes_;
-  std::string answers_; // answer lines not yet handed to out_
 };
 
-// The line is left in the buffer and wiped by the next call, its line end with it. A line that
-// outgrows the limit is dropped as it arrives and only reported as too long.
-bool Batch::nextLine(std::string_view &line, bool &tooLong) {
-  wipeBytes(buffer_.data() + lineStart_, begin_ - lineStart_);
+template <typename BeforeRead>
+bool LineReader::next(std::string_view &line, bool &tooLong, BeforeRead beforeRead) {
+  wipeBytes(data() + lineStart_, begin_ - lineStart_);
   bool skipping = false;
   for (;;) {
-    char *const start = buffer_.data() + begin_;
+    char *const start = data() + begin_;
     const std::size_t held = end_ - begin_;
     const auto *lineFeed =
         held == 0 ? nullptr : static_cast<const char *>(std::memchr(start, '\n', held));
@@ -115,14 +116,13 @@ bool Batch::nextLine(std::string_view &line, bool &tooLong) {
       wipeBytes(start, held);
       begin_ = end_ = lineStart_ = 0;
     } else if (begin_ > 0) {
-      std::memmove(buffer_.data(), start, held);
-      wipeBytes(buffer_.data() + held, end_ - held);
+      std::memmove(data(), start, held);
+      wipeBytes(data() + held, end_ - held);
       begin_ = lineStart_ = 0;
       end_ = held;
     }
-    // Whoever writes the requests may be waiting for these answers before sending more.
-    flushAnswers();
-    const auto count = in_.read(buffer_.data() + end_, buffer_.size() - end_);
+    beforeRead();
+    const auto count = in_.read(data() + end_, kInputCapacity - end_);
     if (!count) {
       throw excInputFailure();
     }
@@ -131,22 +131,45 @@ bool Batch::nextLine(std::string_view &line, bool &tooLong) {
   }
 }
 
+class Batch {
+public:
+  Batch(ByteSource &in, TextWriter &out)
+      : lines_(in), out_(out), scratch_(kMaxRequestLine), words_(kMaxRequestLine),
+        outBytes_(kRequestTextCapacity), errBytes_(kRequestTextCapacity),
+        answers_(kAnswerCapacity) {}
+
+  int run(const CommandLine &base);
+
+private:
+  void answer(int status, std::string_view text);
+  void flushAnswers();
+
+  LineReader lines_;
+  TextWriter &out_;
+  KeyStore keys_; // the keys the requests name, kept while the next requests name them too
+  SecretString<char> scratch_;
+  SecretString<char16_t> words_;
+  SecretString<char> outBytes_;
+  SecretString<char> errBytes_;
+  SecretString<char> answers_; // answer lines not yet handed to out_
+};
+
 void Batch::answer(int status, std::string_view text) {
-  if (answers_.size() + 2 * text.size() + 3 > answers_.capacity()) {
+  if (answers_->size() + 2 * text.size() + 3 > answers_->capacity()) {
     flushAnswers();
   }
-  answers_.push_back(status == 0 ? '0' : '1');
-  answers_.push_back('\t');
-  appendEscaped(answers_, text);
-  answers_.push_back('\n');
+  answers_->push_back(status == 0 ? '0' : '1');
+  answers_->push_back('\t');
+  appendEscaped(*answers_, text);
+  answers_->push_back('\n');
 }
 
 void Batch::flushAnswers() {
-  if (answers_.empty()) {
+  if (answers_->empty()) {
     return;
   }
-  out_.writeBytes(answers_);
-  clearBytes(answers_);
+  out_.writeBytes(*answers_);
+  answers_.clear();
   if (!out_.flush()) {
     throw excOutputFailure();
   }
@@ -156,26 +179,31 @@ int Batch::run(const CommandLine &base) {
   int result = 0;
   std::string_view line;
   bool tooLong = false;
-  while (nextLine(line, tooLong)) {
+  // Whoever writes the requests may be waiting for the answers before sending more.
+  while (lines_.next(line, tooLong, [this] { flushAnswers(); })) {
     int status = 1;
     if (tooLong) {
       answer(status, kTooLong);
     } else {
-      LineWords words(line, scratch_);
+      LineWords words(line, scratch_, words_);
       {
         // The two streams of a single run, standard error unit-buffered and tied as there.
         CollectingWriter out(outBytes_);
         CollectingWriter err(errBytes_);
         err.setUnitBuffered(true);
         err.tie(&out);
-        status = runRequest(base, words, out, err);
+        status = guarded(out, err, [&] {
+          const CommandLine request(base, words, keys_);
+          return runCommand(request, out);
+        });
         out.flush();
         err.flush();
       }
       // Only a run that fails without printing the usage text has nothing on standard output.
-      answer(status, outBytes_.empty() ? errBytes_ : outBytes_);
-      clearBytes(outBytes_);
-      clearBytes(errBytes_);
+      answer(status, outBytes_->empty() ? *errBytes_ : *outBytes_);
+      words_.clear();
+      outBytes_.clear();
+      errBytes_.clear();
     }
     result = status == 0 ? result : 1;
   }
@@ -196,7 +224,7 @@ std::optional<std::size_t> MemoryByteSource::read(char *buffer, std::size_t capa
   return count;
 }
 
-bool LineWords::next(Text &argument) {
+bool LineWords::next(std::u16string_view &argument) {
   while (position_ < line_.size() && isBlank(line_[position_])) {
     ++position_;
   }
@@ -211,9 +239,9 @@ bool LineWords::next(Text &argument) {
           std::min(line_.find_first_not_of('\\', position_), line_.size()) - position_;
       position_ += count;
       const bool beforeQuote = position_ < line_.size() && line_[position_] == '"';
-      scratch_.append(beforeQuote ? count / 2 : count, '\\');
+      scratch_->append(beforeQuote ? count / 2 : count, '\\');
       if (beforeQuote && count % 2 == 1) {
-        scratch_.push_back('"');
+        scratch_->push_back('"');
         ++position_;
       }
     } else if (c == '"') {
@@ -225,35 +253,14 @@ bool LineWords::next(Text &argument) {
       while (position_ < line_.size() && !endsPlainRun(line_[position_], quoted)) {
         ++position_;
       }
-      scratch_.append(line_.substr(start, position_ - start));
+      scratch_->append(line_.substr(start, position_ - start));
     }
   }
-  blankText(argument); // decoding may move it to a larger buffer
-  argument.clear();
-  decodeArgument(scratch_, argument);
-  clearBytes(scratch_);
+  const std::size_t start = words_->size();
+  decodeArgument(*scratch_, *words_);
+  scratch_.clear();
+  argument = std::u16string_view(*words_).substr(start);
   return true;
-}
-
-void appendEscaped(std::string &line, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-    case '\\':
-      line += "\\\\";
-      break;
-    case '\t':
-      line += "\\t";
-      break;
-    case '\r':
-      line += "\\r";
-      break;
-    case '\n':
-      line += "\\n";
-      break;
-    default:
-      line.push_back(c);
-    }
-  }
 }
 
 int runBatch(const CommandLine &base, ByteSource &in, TextWriter &out) {

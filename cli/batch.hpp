@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret.hpp"
 #include "cli/options.hpp"
 #include "cli/writer.hpp"
 
@@ -52,22 +53,22 @@ private:
 // The words of one request line, split at blanks and tabs outside double quotes. A backslash
 // is literal unless a run of them ends at a double quote: then 2n backslashes and the quote
 // give n backslashes and the quote opens or closes a quoted part, 2n+1 give n backslashes and
-// a literal quote. Each word is decoded as a program argument is. scratch holds a word's bytes
-// between splitting and decoding; the caller reserves it for a whole line, so that it never
-// moves, and it is wiped after each word.
+// a literal quote. Each word is decoded as a program argument is, appended to words, which the
+// caller has reserved for a whole line (so that it never moves and the views of earlier words
+// stay valid) and clears after the request. scratch holds a word's bytes between splitting and
+// decoding, reserved likewise.
 class LineWords final : public ArgumentSource {
 public:
-  LineWords(std::string_view line, std::string &scratch) : line_(line), scratch_(scratch) {}
-  bool next(Text &argument) override;
+  LineWords(std::string_view line, SecretString<char> &scratch, SecretString<char16_t> &words)
+      : line_(line), scratch_(scratch), words_(words) {}
+  bool next(std::u16string_view &argument) override;
 
 private:
   std::string_view line_;
   std::size_t position_ = 0;
-  std::string &scratch_;
+  SecretString<char> &scratch_;
+  SecretString<char16_t> &words_;
 };
-
-// Escapes text as an answer line carries it, appending to line.
-void appendEscaped(std::string &line, std::string_view text);
 
 // Runs every request from in against base (a command line with batch set) and writes the
 // answer lines to out, flushing them before each wait for input. Returns 0 when every request

@@ -15,10 +15,12 @@ struct excCmdLine : excWithText {
   using excWithText::excWithText;
 };
 
-// Not an error: the user asked for the usage text (-help, or -help2 for showAll).
+// Not an error: the user asked for the usage text (-help, or -help2 for showAll), or for the
+// list of every option word (-helpall: everyWord, which ends the run with status 0).
 struct excCL_Help : excCmdLine {
-  explicit excCL_Help(bool all) : showAll(all) {}
+  explicit excCL_Help(bool all, bool every = false) : showAll(all), everyWord(every) {}
   bool showAll;
+  bool everyWord;
 };
 
 struct excCL_UnrecognizedOption : excCmdLine {

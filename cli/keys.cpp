@@ -8,42 +8,49 @@
 
 namespace tolvane {
 
-namespace {
-
-// Stores count (8, 16 or 24) key bytes, a single key twice over; nothing of an earlier, longer
-// key survives past the new one.
-void storeKey(KeyList &key, const std::uint8_t *bytes, std::size_t count) {
-  *key = KeyBytes{};
-  std::copy_n(bytes, count, key->bytes.begin());
-  if (count == 8) {
-    std::copy_n(bytes, 8, key->bytes.begin() + 8);
-    count = 16;
+const CheckValue &KeySlot::checkValue() const {
+  if (checkValue_.size == 0) {
+    checkValue_ = keyCheckValue(cipher_);
   }
-  key->size = count;
+  return checkValue_;
 }
 
-} // namespace
-
-void keyFromHex(const Text &hex, KeyList &key) {
-  Secret<std::array<std::uint8_t, 24>> bytes;
-  const std::size_t count = hex.size() / 2;
-  for (std::size_t i = 0; i < count; ++i) {
-    (*bytes)[i] = hexPairToByte(&hex[2 * i]);
+void KeySlot::assign(CipherAlgorithm algorithm, std::span<const std::uint8_t> key) {
+  Secret<KeyBytes> given;
+  std::copy(key.begin(), key.end(), given->bytes.begin());
+  given->size = key.size();
+  if (algorithm == CipherAlgorithm::Tdes && key.size() == 8) {
+    std::copy_n(key.begin(), 8, given->bytes.begin() + 8);
+    given->size = 16;
   }
-  storeKey(key, bytes->data(), count);
+  const std::span<const std::uint8_t> bytes(given->bytes.data(), given->size);
+  if (!empty() && cipher_.algorithm() == algorithm && constantTimeEqual(this->bytes(), bytes)) {
+    return;
+  }
+  material_ = given;
+  cipher_.setKey(algorithm, bytes);
+  checkValue_ = CheckValue{};
 }
 
-void keyFromFile(const Text &fileName, KeyList &key, std::size_t longest,
+void keyFromHex(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view hex,
+                std::size_t keep) {
+  Secret<std::array<std::uint8_t, 32>> bytes;
+  hexToBytes(hex, bytes->data());
+  slot.assign(algorithm, std::span(bytes->data(), std::min(hex.size() / 2, keep)));
+}
+
+void keyFromFile(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view fileName,
+                 std::size_t readLimit, std::initializer_list<std::size_t> sizes,
                  const char16_t *wrongLength) {
-  Secret<std::array<std::uint8_t, 24>> bytes;
-  const auto count = readFilePrefix(fileName, bytes->data(), longest);
+  Secret<std::array<std::uint8_t, 33>> bytes;
+  const auto count = readFilePrefix(fileName, bytes->data(), std::min(readLimit, bytes->size()));
   if (!count) {
     throw excCL_MalformedParameter(u"could not open key file");
   }
-  if (*count != 8 && *count != 16 && *count != longest) {
+  if (std::find(sizes.begin(), sizes.end(), *count) == sizes.end()) {
     throw excCL_MalformedParameter(wrongLength);
   }
-  storeKey(key, bytes->data(), *count);
+  slot.assign(algorithm, std::span(bytes->data(), *count));
 }
 
 } // namespace tolvane

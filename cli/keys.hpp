@@ -1,36 +1,67 @@
 #pragma once
-// Turning the key options into key lists: one to three 8-byte DES keys back to back, K1 first.
-// A list held by the command line is empty, 16 or 24 bytes: a single key is stored twice, so
-// that the two-key schedule made from it is single DES under that key.
+// Keys as the options give them. Each key lives in a KeySlot, which builds its cipher and check
+// value once: a batch whose requests name the same key again keeps them, and a slot wipes its
+// key and schedule when it is given another key or destroyed.
+//
+// A Triple-DES key of 8 bytes (one DES key) is stored twice over, as 16 bytes, so that the
+// two-key cipher made from it is single DES under that key.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
+#include <string_view>
 
 #include "base/secret.hpp"
-#include "base/text.hpp"
+#include "crypto/cipher.hpp"
 
 namespace tolvane {
 
 struct KeyBytes {
-  std::array<std::uint8_t, 24> bytes;
+  std::array<std::uint8_t, 32> bytes;
   std::size_t size;
-
-  std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
-  bool empty() const { return size == 0; }
 };
 
-// Fixed storage, so a key is never moved and left behind in released memory.
-using KeyList = Secret<KeyBytes>;
+class KeySlot {
+public:
+  KeySlot() = default;
+  KeySlot(const KeySlot &) = delete;
+  KeySlot &operator=(const KeySlot &) = delete;
 
-// hex: 16, 32 or 48 hex digits, already checked by the caller. Replaces the whole content.
-void keyFromHex(const Text &hex, KeyList &key);
+  bool empty() const { return material_->size == 0; }
+  CipherAlgorithm algorithm() const { return cipher_.algorithm(); }
+  std::span<const std::uint8_t> bytes() const { return {material_->bytes.data(), material_->size}; }
+  // Only for a slot that is not empty.
+  const Cipher &cipher() const { return cipher_; }
+  const CheckValue &checkValue() const;
 
-// Reads the first longest (16 or 24) bytes of the named file, raw key bytes: 8 bytes are one key,
-// stored twice, 16 two keys, 24 three. Replaces the whole content. Throws
-// excCL_MalformedParameter "could not open key file", or wrongLength for a file of another size.
-void keyFromFile(const Text &fileName, KeyList &key, std::size_t longest,
+  // key: a length the algorithm takes, 8 for one DES key included. The cipher is kept when the
+  // slot already holds this very key.
+  void assign(CipherAlgorithm algorithm, std::span<const std::uint8_t> key);
+
+private:
+  Secret<KeyBytes> material_;
+  Cipher cipher_;
+  mutable CheckValue checkValue_;
+};
+
+// The slots a command line (or a batch's requests) fill, one per kind of key.
+struct KeyStore {
+  KeySlot kpv; // only K1||K2: the third key of a 48-digit KPV is never used
+  KeySlot kpe;
+};
+
+// hex: checked hex digits, two per byte. At most keep bytes of it are used.
+void keyFromHex(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view hex,
+                std::size_t keep = 32);
+
+// Reads at most readLimit raw key bytes from the start of the named file and takes them when
+// their count is one of sizes (8 being one DES key); a file longer than readLimit gives its
+// first readLimit bytes. Throws excCL_MalformedParameter "could not open key file", or
+// wrongLength for a count not in sizes.
+void keyFromFile(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view fileName,
+                 std::size_t readLimit, std::initializer_list<std::size_t> sizes,
                  const char16_t *wrongLength);
 
 } // namespace tolvane

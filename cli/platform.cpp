@@ -94,18 +94,17 @@ void decodeArgument(std::string_view bytes, Text &text) {
   }
 }
 
-std::vector<Text> takeArguments(int argc, char **argv) {
-  std::vector<Text> args(static_cast<std::size_t>(argc));
+void takeArguments(int argc, char **argv, std::vector<Text> &args) {
+  args.resize(static_cast<std::size_t>(argc));
   for (std::size_t i = 0; i < args.size(); ++i) {
     decodeArgument(argv[i], args[i]);
     if (i > 0) {
       std::memset(argv[i], 0, std::strlen(argv[i]));
     }
   }
-  return args;
 }
 
-std::string encodeArgument(const Text &text) {
+std::string encodeArgument(std::u16string_view text) {
   std::string bytes;
   bytes.reserve(text.size() * 3);
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -127,11 +126,13 @@ std::string encodeArgument(const Text &text) {
   return bytes;
 }
 
-std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer,
+std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
                                           std::size_t capacity) {
-  std::string path = encodeArgument(name);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  wipeBytes(path.data(), path.size());
+  int fd = -1;
+  {
+    const Secret<std::string> path(encodeArgument(name));
+    fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  }
   if (fd < 0) {
     return std::nullopt;
   }

@@ -21,19 +21,19 @@ namespace tolvane {
 // Room for every unit is reserved first: the text never moves while it is filled.
 void decodeArgument(std::string_view bytes, Text &text);
 
-// All of argv decoded, each argument straight into its place in the result, and the originals
+// All of argv decoded, each argument straight into its place in args, and the originals
 // overwritten, so that keys and PINs leave the process's visible command line as early as
-// possible. The caller blanks the texts when it is done with them.
-std::vector<Text> takeArguments(int argc, char **argv);
+// possible.
+void takeArguments(int argc, char **argv, std::vector<Text> &args);
 
 // The exact inverse of decodeArgument: used to turn a file name back into the bytes the
 // user typed, whether or not they were valid UTF-8.
-std::string encodeArgument(const Text &text);
+std::string encodeArgument(std::u16string_view text);
 
 // Reads up to capacity bytes from the start of the named file, until end of file or capacity,
 // and closes it. nullopt when it cannot be opened or read as a file (missing, a directory,
 // a read error). Pipes work, which keeps a key out of the process list.
-std::optional<std::size_t> readFilePrefix(const Text &name, std::uint8_t *buffer,
+std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
                                           std::size_t capacity);
 
 // A reader that went away, or a file-size limit reached, must show as a failed write reported

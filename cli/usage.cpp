@@ -1,6 +1,9 @@
 #include "cli/usage.hpp"
 
+#include <algorithm>
 #include <string_view>
+
+#include "cli/option_table.hpp"
 
 namespace tolvane {
 
@@ -53,6 +56,40 @@ void printUsage(bool showAll, TextWriter &out) {
     out.write(u"\n");
     out.flush();
   }
+}
+
+void printOptionWords(TextWriter &out) {
+  struct Heading {
+    OptionGroup group;
+    std::u16string_view title;
+  };
+  constexpr Heading headings[] = {{OptionGroup::Command, u"Commands:"},
+                                  {OptionGroup::Value, u"Values:"},
+                                  {OptionGroup::Key, u"Keys:"},
+                                  {OptionGroup::Switch, u"Switches:"}};
+  out.write(u"Tolvane: every option word, by group\n");
+  for (const Heading &heading : headings) {
+    out.write(u"\n");
+    out.write(heading.title);
+    out.write(u"\n");
+    for (const Option &option : optionTable()) {
+      if (option.group != heading.group) {
+        continue;
+      }
+      // As in the usage text: the description in column 29, or one blank after a longer word.
+      Text line(u"    ");
+      line += option.word;
+      if (!option.placeholder.empty()) {
+        line += u' ';
+        line += option.placeholder;
+      }
+      line.resize(std::max<std::size_t>(line.size() + 1, 28), u' ');
+      line += option.line;
+      line += u'\n';
+      out.write(line);
+    }
+  }
+  out.flush();
 }
 
 } // namespace tolvane

@@ -8,4 +8,8 @@ namespace tolvane {
 // commands (-uncalcpinblock, -verifypan, -fixpan).
 void printUsage(bool showAll, TextWriter &out);
 
+// Writes every option word of the option table with its line, grouped: commands, values, keys,
+// switches (-helpall).
+void printOptionWords(TextWriter &out);
+
 } // namespace tolvane

@@ -1,13 +1,12 @@
 // What the program's output cannot show of the front end: the UTF-8 edge forms of argument
-// decoding and its exact inverse, the error stream's buffering and tie, the narrow text of an
-// error, and the scrubbing of what the user typed.
+// decoding and its exact inverse, the error stream's buffering and tie, and the narrow text of
+// an error.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "cli/errors.hpp"
-#include "cli/options.hpp"
 #include "cli/platform.hpp"
 #include "cli/writer.hpp"
 
@@ -59,24 +58,6 @@ TEST(Errors, WhatGivesTheNarrowTextUpToTheFirstWideCharacter) {
   EXPECT_EQ(std::string(e.what()), "caf\xE9");
   EXPECT_EQ(e.narrowText, std::string("caf\xE9\0\0\0", 7)) << "nothing converted after U+0100";
   EXPECT_EQ(static_cast<const void *>(e.what()), e.narrowText.c_str()) << "second call: the copy";
-}
-
-TEST(CommandLine, ScrubBlanksTextsAndZeroesKeys) {
-  const Text key = u"0123456789ABCDEFFEDCBA9876543210";
-  const Text args[] = {
-      u"tolvane", u"-calcpvv", u"-pin", u"12345", u"-pan",      u"7903546128704652",
-      u"-pvki",   u"3",        u"-pvv", u"1234",  u"-pinblock", u"0412AC89ABCDEF67",
-      u"-kpv",    key,         u"-kpe", key};
-  CommandLine cl(args);
-  cl.scrub();
-  EXPECT_EQ(cl.pin, Text(5, u' '));
-  EXPECT_EQ(cl.pan, Text(16, u' '));
-  EXPECT_EQ(cl.pvv, Text(4, u' '));
-  EXPECT_EQ(cl.pinBlockHex, Text(16, u' '));
-  EXPECT_EQ(cl.pvki, 0);
-  for (std::size_t i = 0; i < 24; ++i) {
-    EXPECT_EQ(cl.kpv->bytes[i] | cl.kpe->bytes[i], 0) << "key byte " << i;
-  }
 }
 
 } // namespace

@@ -1,0 +1,37 @@
+#pragma once
+// The commands: for each, the checks that follow the walk (in their order, throwing the first
+// failure) and the function that computes its whole answer. The option table ties each pair to
+// its word; the entry runs them through it.
+
+#include "base/text.hpp"
+#include "cli/options.hpp"
+
+namespace tolvane {
+
+// The PAN check of the PIN commands: 13 to 19 digits passing the Luhn check, unless
+// -suppressluhn. Throws excCL_MalformedParameter.
+void checkPan(const CommandLine &commandLine);
+
+// PVV and PIN blocks (pin_commands.cpp).
+void checkVerify(const CommandLine &commandLine);
+void answerVerify(const CommandLine &commandLine, Text &answer);
+void checkCalcPvv(const CommandLine &commandLine);
+void answerCalcPvv(const CommandLine &commandLine, Text &answer);
+void checkCalcPinBlock(const CommandLine &commandLine);
+void answerCalcPinBlock(const CommandLine &commandLine, Text &answer);
+void checkUncalcPinBlock(const CommandLine &commandLine);
+void answerUncalcPinBlock(const CommandLine &commandLine, Text &answer);
+
+// Card numbers (card_commands.cpp).
+void checkVerifyPan(const CommandLine &commandLine);
+void answerVerifyPan(const CommandLine &commandLine, Text &answer);
+void checkFixPan(const CommandLine &commandLine);
+void answerFixPan(const CommandLine &commandLine, Text &answer);
+
+// Keys and the program itself (key_commands.cpp).
+void checkKcv(const CommandLine &commandLine);
+void answerKcv(const CommandLine &commandLine, Text &answer);
+void checkNothing(const CommandLine &commandLine);
+void answerVersion(const CommandLine &commandLine, Text &answer);
+
+} // namespace tolvane

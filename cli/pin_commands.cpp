@@ -1,0 +1,80 @@
+// The PVV and PIN-block commands.
+
+#include "base/digits.hpp"
+#include "card/luhn.hpp"
+#include "cli/commands.hpp"
+#include "cli/errors.hpp"
+#include "pin/pin_block.hpp"
+#include "pin/pvv.hpp"
+
+namespace tolvane {
+
+namespace {
+
+int pvvValue(std::u16string_view pvv) {
+  int value = 0;
+  for (const char16_t c : pvv) {
+    value = value * 10 + digitValue(c);
+  }
+  return value;
+}
+
+std::u16string_view firstFour(std::u16string_view pin) { return pin.substr(0, 4); }
+
+const Cipher *kpeOf(const CommandLine &cl) { return cl.kpe ? &cl.kpe->cipher() : nullptr; }
+
+void require(bool given, const char16_t *message) {
+  if (!given) {
+    throw excCL_RequiredParameterMissing(message);
+  }
+}
+
+} // namespace
+
+void checkPan(const CommandLine &cl) {
+  if (!cl.suppressLuhn && !luhnCheck(cl.pan)) {
+    throw excCL_MalformedParameter(u"PAN must be 13-19 digits which pass the Luhn check");
+  }
+}
+
+void checkVerify(const CommandLine &cl) {
+  checkPan(cl);
+  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pvv.empty() && !cl.pinBlockHex.empty() && cl.kpv,
+          u"verify requires -pan, -pvki, -pvv, -pinblock, and either of -kpv or -kpvfile");
+}
+
+void answerVerify(const CommandLine &cl, Text &answer) {
+  const Secret<Text> pin = decodePinBlock(hexToBlock(cl.pinBlockHex), kpeOf(cl), cl.pan);
+  const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.kpv->cipher());
+  answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
+}
+
+void checkCalcPvv(const CommandLine &cl) {
+  checkPan(cl);
+  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pin.empty() && cl.kpv,
+          u"calcpvv requires -pan, -pvki, -pin, and either of -kpv or -kpvfile");
+}
+
+void answerCalcPvv(const CommandLine &cl, Text &answer) {
+  answer += formatPvv(computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv->cipher()));
+}
+
+void checkCalcPinBlock(const CommandLine &cl) {
+  checkPan(cl);
+  require(!cl.pan.empty() && !cl.pin.empty(), u"calcpinblock requires -pan, and -pin");
+}
+
+void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
+  appendHex(answer, *makePinBlock(cl.pin, cl.pan, kpeOf(cl)));
+}
+
+void checkUncalcPinBlock(const CommandLine &cl) {
+  checkPan(cl);
+  require(!cl.pan.empty() && !cl.pinBlockHex.empty(), u"uncalcpinblock requires -pan, -pinblock");
+}
+
+void answerUncalcPinBlock(const CommandLine &cl, Text &answer) {
+  answer += *decodePinBlock(hexToBlock(cl.pinBlockHex), kpeOf(cl), cl.pan);
+}
+
+} // namespace tolvane

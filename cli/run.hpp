@@ -1,0 +1,49 @@
+#pragma once
+// What a single run and each request of a batch have in common: the checks that remain after
+// the walk, the command, its answer, and the one place that turns a failure into its message
+// and the exit status.
+
+#include "cli/errors.hpp"
+#include "cli/options.hpp"
+#include "cli/usage.hpp"
+#include "cli/writer.hpp"
+
+namespace tolvane {
+
+// Checks the guards, runs the command and writes its answer to out. Returns 0; throws what the
+// command throws, and excOutputFailure when the answer cannot be written whole.
+int runCommand(const CommandLine &commandLine, TextWriter &out);
+
+// Runs body (returning the exit status) and reports whatever it throws: the usage texts to out,
+// messages to err with the prefix of their class. Returns the status: body's, 0 after
+// -helpall, otherwise 1.
+template <typename Body> int guarded(TextWriter &out, TextWriter &err, Body body) {
+  int status = 1;
+  try {
+    status = body();
+  } catch (const excCL_Help &help) {
+    if (help.everyWord) {
+      printOptionWords(out);
+      status = 0;
+    } else {
+      printUsage(help.showAll, out);
+    }
+  } catch (const excProblem &problem) {
+    err.write(u"problem:  ");
+    err.write(problem.text);
+  } catch (const excCmdLine &commandLineError) {
+    err.write(u"Command line problem:  ");
+    err.write(commandLineError.text);
+    err.write(u"\n");
+    err.flush();
+    err.write(u"use -help for usage information");
+  } catch (const excWithText &error) {
+    err.write(u"Horror!  ");
+    err.write(error.text);
+  } catch (...) {
+    err.write(u"Horror!  Unknown exception");
+  }
+  return status;
+}
+
+} // namespace tolvane
