@@ -28,8 +28,8 @@ struct OptionContext {
 struct Option {
   std::u16string_view word;
   OptionGroup group;
-  std::u16string_view placeholder; // names the value in -helpall; FILE for a file name
-  std::u16string_view line;        // the word's line in -helpall
+  std::u16string_view placeholder{}; // names the value in -helpall; FILE for a file name
+  std::u16string_view line{};        // the word's line in -helpall
   // A word that takes a value: the messages when it is missing and when the rule refuses it.
   const char16_t *missing = nullptr;
   const char16_t *refused = nullptr;
