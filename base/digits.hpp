@@ -2,6 +2,7 @@
 // Digit strings and 8-byte nibble blocks: the two shapes every PIN computation works on.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -25,13 +26,14 @@ inline bool isHexDigit(char16_t c) {
 bool allDecimal(std::u16string_view text);
 bool allHex(std::u16string_view text);
 
-// index 0..15. Only the low four bits of value are stored, so a stray value (from a
-// non-digit PAN character) can never spill into the neighbouring nibble.
-void setNibble(NibbleBlock &block, int index, int value);
-// index 0..15; returns 0..15.
-int getNibble(const NibbleBlock &block, int index);
-// out = a XOR b, byte by byte; out may be a or b.
-void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b);
+// index 0..15 (0..31 in a 16-byte block). Only the low four bits of value are stored, so a stray
+// value (from a non-digit PAN character) can never spill into the neighbouring nibble.
+void setNibble(std::span<std::uint8_t> block, int index, int value);
+// index 0..15 (0..31 in a 16-byte block); returns 0..15.
+int getNibble(std::span<const std::uint8_t> block, int index);
+// out = a XOR b, byte by byte, for count bytes; out may be a or b.
+void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b,
+               std::size_t count = 8);
 
 // Two hex digits (either case), high nibble first. The caller has checked they are hex.
 std::uint8_t hexPairToByte(const char16_t *pair);

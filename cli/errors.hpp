@@ -35,6 +35,12 @@ struct excCL_RequiredParameterMissing : excCmdLine {
   using excCmdLine::excCmdLine;
 };
 
+// The operating system failed the program in a way no input explains; reported as "Horror!  "
+// and the text.
+struct excSystemFailure : excWithText {
+  using excWithText::excWithText;
+};
+
 // The answer could not be written. Deliberately outside the excWithText tree: the entry
 // reports it as an unknown exception and the run fails.
 struct excOutputFailure : std::exception {};

@@ -4,6 +4,7 @@
 #include "card/luhn.hpp"
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
+#include "cli/platform.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
 
@@ -22,6 +23,20 @@ int pvvValue(std::u16string_view pvv) {
 std::u16string_view firstFour(std::u16string_view pin) { return pin.substr(0, 4); }
 
 const Cipher *kpeOf(const CommandLine &cl) { return cl.kpe ? &cl.kpe->cipher() : nullptr; }
+
+const PinBlockFormat &formatOf(const CommandLine &) { return *findPinBlockFormat(0); }
+
+PinBlock blockOf(const CommandLine &cl) {
+  PinBlock block;
+  block.size = cl.pinBlockHex.size() / 2;
+  hexToBytes(cl.pinBlockHex, block.bytes.data());
+  return block;
+}
+
+Secret<Text> pinOf(const CommandLine &cl) {
+  const Secret<PinBlock> block(blockOf(cl));
+  return decodePinBlock(formatOf(cl), *block, cl.pan, kpeOf(cl));
+}
 
 void require(bool given, const char16_t *message) {
   if (!given) {
@@ -44,7 +59,7 @@ void checkVerify(const CommandLine &cl) {
 }
 
 void answerVerify(const CommandLine &cl, Text &answer) {
-  const Secret<Text> pin = decodePinBlock(hexToBlock(cl.pinBlockHex), kpeOf(cl), cl.pan);
+  const Secret<Text> pin = pinOf(cl);
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.kpv->cipher());
   answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
 }
@@ -65,7 +80,7 @@ void checkCalcPinBlock(const CommandLine &cl) {
 }
 
 void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
-  appendHex(answer, *makePinBlock(cl.pin, cl.pan, kpeOf(cl)));
+  appendHex(answer, makePinBlock(formatOf(cl), cl.pin, cl.pan, kpeOf(cl), systemRandom())->span());
 }
 
 void checkUncalcPinBlock(const CommandLine &cl) {
@@ -73,8 +88,6 @@ void checkUncalcPinBlock(const CommandLine &cl) {
   require(!cl.pan.empty() && !cl.pinBlockHex.empty(), u"uncalcpinblock requires -pan, -pinblock");
 }
 
-void answerUncalcPinBlock(const CommandLine &cl, Text &answer) {
-  answer += *decodePinBlock(hexToBlock(cl.pinBlockHex), kpeOf(cl), cl.pan);
-}
+void answerUncalcPinBlock(const CommandLine &cl, Text &answer) { answer += *pinOf(cl); }
 
 } // namespace tolvane

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/secret.hpp"
+#include "cli/errors.hpp"
 
 namespace tolvane {
 
@@ -183,6 +185,26 @@ bool writeAll(int fd, const char *bytes, std::size_t count) {
     count -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+RandomSource &systemRandom() {
+  class SystemRandom final : public RandomSource {
+  public:
+    void fill(std::span<std::uint8_t> bytes) override {
+      while (!bytes.empty()) {
+        const ssize_t n = ::getrandom(bytes.data(), bytes.size(), 0);
+        if (n < 0 && errno == EINTR) {
+          continue;
+        }
+        if (n <= 0) {
+          throw excSystemFailure(u"no random bytes from the operating system");
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+      }
+    }
+  };
+  static SystemRandom random;
+  return random;
 }
 
 std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity) {

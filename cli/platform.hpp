@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/text.hpp"
+#include "crypto/random.hpp"
 
 namespace tolvane {
 
@@ -46,6 +47,10 @@ void forbidDumpsAndTracing();
 
 // Writes all count bytes to fd, retrying interrupted and partial writes; false on failure.
 bool writeAll(int fd, const char *bytes, std::size_t count);
+
+// The operating system's random bytes (getrandom). Throws excSystemFailure when it cannot give
+// them.
+RandomSource &systemRandom();
 
 // One read of up to capacity bytes from fd, retried when interrupted: the count, 0 at end of
 // input, nullopt when fd cannot be read. Blocks until some input or its end is there.
