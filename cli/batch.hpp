@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "base/secret.hpp"
-#include "cli/options.hpp"
+#include "cli/command_line.hpp"
 #include "cli/writer.hpp"
 
 namespace tolvane {

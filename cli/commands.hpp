@@ -4,7 +4,7 @@
 // its word; the entry runs them through it.
 
 #include "base/text.hpp"
-#include "cli/options.hpp"
+#include "cli/command_line.hpp"
 
 namespace tolvane {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "base/text.hpp"
+#include "cli/command_line.hpp"
 #include "cli/keys.hpp"
-#include "cli/options.hpp"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 // and the exit status.
 
 #include "cli/errors.hpp"
-#include "cli/options.hpp"
+#include "cli/command_line.hpp"
 #include "cli/usage.hpp"
 #include "cli/writer.hpp"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "pin/formats.hpp"
+#include "pin/pin_block.hpp"
 #include "pin/pin_field.hpp"
 
 namespace tolvane {

@@ -1,8 +1,9 @@
 #include "pin/pin_block.hpp"
 
-#include "pin/formats.hpp"
-
 namespace tolvane {
+
+// Each format file defines its row.
+extern const PinBlockFormat kFormat0;
 
 namespace {
 

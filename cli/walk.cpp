@@ -1,4 +1,4 @@
-#include "cli/options.hpp"
+#include "cli/command_line.hpp"
 
 #include <algorithm>
 
