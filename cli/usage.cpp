@@ -76,14 +76,15 @@ void printOptionWords(TextWriter &out) {
       if (option.group != heading.group) {
         continue;
       }
-      // As in the usage text: the description in column 29, or one blank after a longer word.
+      // As in the usage text: the description in column 29, or two blanks after a longer word,
+      // so that a placeholder and the description never run together.
       Text line(u"    ");
       line += option.word;
       if (!option.placeholder.empty()) {
         line += u' ';
         line += option.placeholder;
       }
-      line.resize(std::max<std::size_t>(line.size() + 1, 28), u' ');
+      line.resize(std::max<std::size_t>(line.size() + 2, 28), u' ');
       line += option.line;
       line += u'\n';
       out.write(line);

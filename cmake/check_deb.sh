@@ -36,8 +36,9 @@ check() {
   esac
 }
 check ./usr/bin/tolvane '-rwxr-xr-x'
-for file in man/man1/tolvane.1.gz bash-completion/completions/tolvane doc/tolvane/copyright \
-  doc/tolvane/changelog.gz lintian/overrides/tolvane; do
+for file in man/man1/tolvane.1.gz bash-completion/completions/tolvane zsh/site-functions/_tolvane \
+  fish/vendor_completions.d/tolvane.fish doc/tolvane/copyright doc/tolvane/changelog.gz \
+  lintian/overrides/tolvane; do
   check "./usr/share/$file" '-rw-r--r--'
 done
 

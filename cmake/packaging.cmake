@@ -34,8 +34,23 @@ else()
   install(FILES packaging/changelog DESTINATION ${tolvane_doc_dir})
 endif()
 install(FILES packaging/copyright DESTINATION ${tolvane_doc_dir})
-install(FILES completion/tolvane.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-  RENAME tolvane)
+
+# The shell completions and the fuzzing dictionary are made from the option table, through the
+# built program's -helpall, so that a new option word reaches them by itself.
+set(tolvane_generated ${PROJECT_BINARY_DIR}/generated)
+set(tolvane_completions
+  ${tolvane_generated}/tolvane.bash ${tolvane_generated}/_tolvane ${tolvane_generated}/tolvane.fish)
+add_custom_command(OUTPUT ${tolvane_completions} ${tolvane_generated}/entry.dict
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${tolvane_generated}
+  COMMAND ${CMAKE_COMMAND} -DTOLVANE=$<TARGET_FILE:tolvane> -DOUT=${tolvane_generated}
+          -P ${PROJECT_SOURCE_DIR}/completion/generate.cmake
+  DEPENDS tolvane ${PROJECT_SOURCE_DIR}/completion/generate.cmake VERBATIM)
+add_custom_target(tolvane_completions ALL DEPENDS ${tolvane_completions})
+install(FILES ${tolvane_generated}/tolvane.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tolvane)
+install(FILES ${tolvane_generated}/_tolvane DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+install(FILES ${tolvane_generated}/tolvane.fish
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 # Only the package carries the lintian overrides: cmake --install leaves them out.
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
   RENAME tolvane COMPONENT deb EXCLUDE_FROM_ALL)
@@ -45,9 +60,12 @@ if(TOLVANE_BUILD_TESTS)
   # check_man.sh exits 77 where groff is missing: reported as skipped, not as a failure.
   add_test(NAME man_page_renders COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/check_man.sh ${tolvane_man})
   set_tests_properties(man_page_renders PROPERTIES LABELS docs SKIP_RETURN_CODE 77)
-  add_test(NAME bash_completion
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/completion_test.sh ${PROJECT_SOURCE_DIR}/completion/tolvane.bash)
-  set_tests_properties(bash_completion PROPERTIES LABELS docs)
+  # Each completion as its shell runs it; skipped where that shell is not installed.
+  foreach(shell bash zsh fish)
+    add_test(NAME ${shell}_completion COMMAND bash ${PROJECT_SOURCE_DIR}/tests/completion_test.sh
+      ${shell} $<TARGET_FILE:tolvane> ${tolvane_generated})
+    set_tests_properties(${shell}_completion PROPERTIES LABELS docs SKIP_RETURN_CODE 77)
+  endforeach()
   # The package check builds the .deb, so only for the build it is made from, and only where
   # lintian can judge it.
   find_program(TOLVANE_LINTIAN lintian)

@@ -13,7 +13,7 @@ if [ "${CI:-}" = true ]; then werror=ON; else werror=OFF; fi
 cmake -S "$here/.." -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON -DTOLVANE_STATIC=OFF \
   -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCH=OFF -DTOLVANE_WERROR=$werror
-cmake --build "$build" --target fuzz_entry --parallel "$(nproc 2>/dev/null || echo 2)"
+cmake --build "$build" --target fuzz_entry tolvane_completions --parallel "$(nproc 2>/dev/null || echo 2)"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -28,7 +28,7 @@ log=$build/fuzz_entry.log
 printf '\n=== fuzz_entry for %s s\n' "$seconds"
 if "$build/fuzz/fuzz_entry" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 \
   -max_len=4096 -print_final_stats=1 -artifact_prefix="$build/artifacts/" \
-  -dict="$here/entry.dict" "$scratch" </dev/null >"$log" 2>&1; then
+  -dict="$build/generated/entry.dict" "$scratch" </dev/null >"$log" 2>&1; then
   grep -E '^Done |^stat::' "$log" || true
   echo "fuzzing: no findings (log: $log)"
 else
