@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "base/text.hpp"
 
@@ -14,6 +15,9 @@ namespace tolvane {
 struct excWithText : std::exception {
   // message may be null, which counts as empty.
   explicit excWithText(const char16_t *message) : text(message ? message : u"") {}
+  // The message is the text up to its first NUL, as from a NUL-terminated message.
+  explicit excWithText(std::u16string_view message)
+      : text(message.substr(0, message.find(u'\0'))) {}
   excWithText(const excWithText &) = default;
   excWithText &operator=(const excWithText &) = default;
   // The text may quote what the user typed (a key without its option word, say): it is blanked

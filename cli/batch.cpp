@@ -179,8 +179,13 @@ int Batch::run(const CommandLine &base) {
   int result = 0;
   std::string_view line;
   bool tooLong = false;
-  // Whoever writes the requests may be waiting for the answers before sending more.
-  while (lines_.next(line, tooLong, [this] { flushAnswers(); })) {
+  // Whoever writes the requests may be waiting for the answers before sending more. A batch
+  // that waits holds no key that only its requests named: the keys kept for the requests that
+  // follow are dropped whenever it reads more input.
+  while (lines_.next(line, tooLong, [this] {
+    flushAnswers();
+    keys_.clear();
+  })) {
     int status = 1;
     if (tooLong) {
       answer(status, kTooLong);

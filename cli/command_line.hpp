@@ -3,8 +3,8 @@
 // or holds the options of a batch (batch set, checks not yet run), or never exists.
 //
 // It is built by the walk (walk.cpp), which goes left to right through the option table
-// (cli/option_table.hpp) and stops at the first problem, so the leftmost one is reported. Rules the code keeps without saying so at
-// each place:
+// (cli/option_table.hpp) and stops at the first problem, so the leftmost one is reported. Rules the
+// code keeps without saying so at each place:
 // - Only an option word is cut at its first CR or LF (what follows is dropped); a value is taken
 //   exactly as it comes, whatever it looks like ("-pan -verify" makes the PAN "-verify").
 // - Every value is checked by its own rule when it is read, even one the command will not use.

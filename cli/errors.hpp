@@ -11,7 +11,7 @@ namespace tolvane {
 
 // A problem with the command line; also the base of the request for help.
 struct excCmdLine : excWithText {
-  excCmdLine() : excWithText(nullptr) {}
+  excCmdLine() : excWithText(static_cast<const char16_t *>(nullptr)) {}
   using excWithText::excWithText;
 };
 

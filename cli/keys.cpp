@@ -32,6 +32,12 @@ void KeySlot::assign(CipherAlgorithm algorithm, std::span<const std::uint8_t> ke
   checkValue_ = CheckValue{};
 }
 
+void KeySlot::clear() {
+  material_ = Secret<KeyBytes>();
+  cipher_.clear();
+  checkValue_ = CheckValue{};
+}
+
 void keyFromHex(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view hex,
                 std::size_t keep) {
   Secret<std::array<std::uint8_t, 32>> bytes;

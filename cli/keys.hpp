@@ -39,6 +39,8 @@ public:
   // key: a length the algorithm takes, 8 for one DES key included. The cipher is kept when the
   // slot already holds this very key.
   void assign(CipherAlgorithm algorithm, std::span<const std::uint8_t> key);
+  // Forgets the key, wiping it and its schedule.
+  void clear();
 
 private:
   Secret<KeyBytes> material_;
@@ -50,6 +52,11 @@ private:
 struct KeyStore {
   KeySlot kpv; // only K1||K2: the third key of a 48-digit KPV is never used
   KeySlot kpe;
+
+  void clear() {
+    kpv.clear();
+    kpe.clear();
+  }
 };
 
 // hex: checked hex digits, two per byte. At most keep bytes of it are used.

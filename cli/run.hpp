@@ -3,8 +3,8 @@
 // the walk, the command, its answer, and the one place that turns a failure into its message
 // and the exit status.
 
-#include "cli/errors.hpp"
 #include "cli/command_line.hpp"
+#include "cli/errors.hpp"
 #include "cli/usage.hpp"
 #include "cli/writer.hpp"
 

@@ -58,7 +58,7 @@ void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest) {
     arg = arg.substr(0, std::min(arg.size(), arg.find_first_of(u"\r\n")));
     const Option *option = findOption(arg);
     if (option == nullptr) {
-      throw excCL_UnrecognizedOption(Text(arg).c_str());
+      throw excCL_UnrecognizedOption(arg);
     }
     std::u16string_view value;
     if (option->takesValue()) {

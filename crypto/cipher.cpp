@@ -7,7 +7,9 @@
 
 namespace tolvane {
 
-Cipher::~Cipher() { wipe(des_); }
+Cipher::~Cipher() { clear(); }
+
+void Cipher::clear() { wipe(des_); }
 
 void Cipher::setKey(CipherAlgorithm algorithm, std::span<const std::uint8_t> key) {
   algorithm_ = algorithm;

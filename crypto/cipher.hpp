@@ -26,6 +26,8 @@ public:
 
   // key: a length the algorithm takes (see CipherAlgorithm); anything else is a bug.
   void setKey(CipherAlgorithm algorithm, std::span<const std::uint8_t> key);
+  // Wipes the schedule; setKey before the next use.
+  void clear();
 
   CipherAlgorithm algorithm() const { return algorithm_; }
   // 8 for Triple-DES.
