@@ -3,6 +3,7 @@
 // failure) and the function that computes its whole answer. The option table ties each pair to
 // its word; the entry runs them through it.
 
+#include "base/secret.hpp"
 #include "base/text.hpp"
 #include "cli/command_line.hpp"
 
@@ -11,6 +12,11 @@ namespace tolvane {
 // The PAN check of the PIN commands: 13 to 19 digits passing the Luhn check, unless
 // -suppressluhn. Throws excCL_MalformedParameter.
 void checkPan(const CommandLine &commandLine);
+
+// The PIN held in the PIN block of the command line, read as -uncalcpinblock reads it: under
+// the block's format and key words and the PAN. Throws excProblem for a block that fails its
+// checks.
+Secret<Text> pinOfBlock(const CommandLine &commandLine);
 
 // PVV and PIN blocks (pin_commands.cpp).
 void checkVerify(const CommandLine &commandLine);

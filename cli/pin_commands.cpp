@@ -33,11 +33,6 @@ PinBlock blockOf(const CommandLine &cl) {
   return block;
 }
 
-Secret<Text> pinOf(const CommandLine &cl) {
-  const Secret<PinBlock> block(blockOf(cl));
-  return decodePinBlock(formatOf(cl), *block, cl.pan, kpeOf(cl));
-}
-
 void require(bool given, const char16_t *message) {
   if (!given) {
     throw excCL_RequiredParameterMissing(message);
@@ -45,6 +40,11 @@ void require(bool given, const char16_t *message) {
 }
 
 } // namespace
+
+Secret<Text> pinOfBlock(const CommandLine &cl) {
+  const Secret<PinBlock> block(blockOf(cl));
+  return decodePinBlock(formatOf(cl), *block, cl.pan, kpeOf(cl));
+}
 
 void checkPan(const CommandLine &cl) {
   if (!cl.suppressLuhn && !luhnCheck(cl.pan)) {
@@ -59,7 +59,7 @@ void checkVerify(const CommandLine &cl) {
 }
 
 void answerVerify(const CommandLine &cl, Text &answer) {
-  const Secret<Text> pin = pinOf(cl);
+  const Secret<Text> pin = pinOfBlock(cl);
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.kpv->cipher());
   answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
 }
@@ -88,6 +88,6 @@ void checkUncalcPinBlock(const CommandLine &cl) {
   require(!cl.pan.empty() && !cl.pinBlockHex.empty(), u"uncalcpinblock requires -pan, -pinblock");
 }
 
-void answerUncalcPinBlock(const CommandLine &cl, Text &answer) { answer += *pinOf(cl); }
+void answerUncalcPinBlock(const CommandLine &cl, Text &answer) { answer += *pinOfBlock(cl); }
 
 } // namespace tolvane
