@@ -16,6 +16,7 @@ struct excWithText : std::exception {
   // message may be null, which counts as empty.
   explicit excWithText(const char16_t *message) : text(message ? message : u"") {}
   // The message is the text up to its first NUL, as from a NUL-terminated message.
+  explicit excWithText(const Text &message) : excWithText(std::u16string_view(message)) {}
   explicit excWithText(std::u16string_view message)
       : text(message.substr(0, message.find(u'\0'))) {}
   excWithText(const excWithText &) = default;

@@ -71,14 +71,18 @@ struct CommandLine {
   std::u16string_view pan;         // as typed; Luhn-checked by the PIN commands unless suppressLuhn
   std::int32_t pvki = -1;          // 0..6, or -1 when not given
   std::u16string_view pvv;         // 4 decimal digits when given
-  std::u16string_view pinBlockHex; // 16 hex digits, either case, when given
+  std::u16string_view pinBlockHex; // 16 (-pinblock) or 32 (-pinblockaes) hex digits, either case
   std::u16string_view pin;         // 4..14 decimal digits when given
   const KeySlot *kpv = nullptr;    // the PIN verification key, when given
   bool suppressLuhn = false;
-  const KeySlot *kpe = nullptr; // the PIN encryption key; none: PIN blocks in the clear
-  std::u16string_view kpvKcv;   // 4 or 6 hex digits, either case: the KPV's check value begins so
-  std::u16string_view kpeKcv;   // the same for the KPE
-  bool batch = false;           // -batch was walked on the command line
+  const KeySlot *kpe = nullptr;   // the PIN encryption key; none: PIN blocks in the clear
+  std::u16string_view kpvKcv;     // 4 or 6 hex digits, either case: the KPV's check value begins so
+  std::u16string_view kpeKcv;     // the same for the KPE
+  int format = 0;                 // the PIN-block format read and made: 0..4
+  int toFormat = -1;              // the format -translate makes: 0..4, or -1 for format's
+  const KeySlot *toKpe = nullptr; // the key -translate makes its block under; none: in the clear
+  std::u16string_view toKpeKcv;   // its guard
+  bool batch = false;             // -batch was walked on the command line
 
 private:
   void walk(ArgumentSource &source, KeyStore &keys, bool inRequest);

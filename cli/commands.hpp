@@ -18,6 +18,10 @@ void checkPan(const CommandLine &commandLine);
 // checks.
 Secret<Text> pinOfBlock(const CommandLine &commandLine);
 
+// The checks on the block words that every command reading a block makes after its own
+// requirement: the block's length, the key and the PAN fit the format.
+void checkBlockWords(const CommandLine &commandLine);
+
 // PVV and PIN blocks (pin_commands.cpp).
 void checkVerify(const CommandLine &commandLine);
 void answerVerify(const CommandLine &commandLine, Text &answer);
@@ -27,6 +31,8 @@ void checkCalcPinBlock(const CommandLine &commandLine);
 void answerCalcPinBlock(const CommandLine &commandLine, Text &answer);
 void checkUncalcPinBlock(const CommandLine &commandLine);
 void answerUncalcPinBlock(const CommandLine &commandLine, Text &answer);
+void checkTranslate(const CommandLine &commandLine);
+void answerTranslate(const CommandLine &commandLine, Text &answer);
 
 // Card numbers (card_commands.cpp).
 void checkVerifyPan(const CommandLine &commandLine);

@@ -50,12 +50,14 @@ private:
 
 // The slots a command line (or a batch's requests) fill, one per kind of key.
 struct KeyStore {
-  KeySlot kpv; // only K1||K2: the third key of a 48-digit KPV is never used
-  KeySlot kpe;
+  KeySlot kpv;   // only K1||K2: the third key of a 48-digit KPV is never used
+  KeySlot kpe;   // Triple-DES or AES
+  KeySlot toKpe; // the same, for the block -translate makes
 
   void clear() {
     kpv.clear();
     kpe.clear();
+    toKpe.clear();
   }
 };
 

@@ -14,6 +14,10 @@ using Value = std::u16string_view;
 using Context = OptionContext;
 
 bool hexKey(Value v) { return (v.size() == 16 || v.size() == 32 || v.size() == 48) && allHex(v); }
+bool hexAesKey(Value v) {
+  return (v.size() == 32 || v.size() == 48 || v.size() == 64) && allHex(v);
+}
+bool formatNumber(Value v) { return v.size() == 1 && v[0] >= u'0' && v[0] <= u'4'; }
 bool checkValue(Value v) { return (v.size() == 4 || v.size() == 6) && allHex(v); }
 
 // Digits only, 0..6. Once the value passes 6 it can only grow, so the loop stops there and no
@@ -36,6 +40,13 @@ bool pvkiValue(Value v, std::int32_t *pvki) {
 }
 
 constexpr auto kTdes = CipherAlgorithm::Tdes;
+constexpr auto kAes = CipherAlgorithm::Aes;
+
+// The command line's key field now names slot, which the caller fills.
+KeySlot &use(Context &c, KeySlot KeyStore::*slot, const KeySlot *CommandLine::*field) {
+  c.commandLine.*field = &(c.keys.*slot);
+  return c.keys.*slot;
+}
 
 // Descriptions start in column 29, as in the usage text: four blanks, then the word and its
 // placeholder in 24 columns.
@@ -71,6 +82,11 @@ constexpr Option kOptions[] = {
      .line = u"recompute check digit on PAN",
      .check = checkFixPan,
      .answer = answerFixPan},
+    {.word = u"-translate",
+     .group = OptionGroup::Command,
+     .line = u"rewrite a pinblock under another key or format",
+     .check = checkTranslate,
+     .answer = answerTranslate},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -125,6 +141,30 @@ constexpr Option kOptions[] = {
      .refused = u"pinblock must be 16 hex digits",
      .accept = [](Value v) { return v.size() == 16 && allHex(v); },
      .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; }},
+    {.word = u"-pinblockaes",
+     .group = OptionGroup::Value,
+     .placeholder = u"PINBLOCKHEX",
+     .line = u"a format-4 pinblock (32 hex digits)",
+     .missing = u"missing PINBLOCKAES",
+     .refused = u"pinblockaes must be 32 hex digits",
+     .accept = [](Value v) { return v.size() == 32 && allHex(v); },
+     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; }},
+    {.word = u"-format",
+     .group = OptionGroup::Value,
+     .placeholder = u"0|1|2|3|4",
+     .line = u"the ISO 9564 format of the pinblock (default 0)",
+     .missing = u"missing format",
+     .refused = u"format must be 0, 1, 2, 3 or 4",
+     .accept = formatNumber,
+     .apply = [](Context &c, Value v) { c.commandLine.format = v[0] - u'0'; }},
+    {.word = u"-toformat",
+     .group = OptionGroup::Value,
+     .placeholder = u"0|1|2|3|4",
+     .line = u"the format -translate makes (default: -format's)",
+     .missing = u"missing toformat",
+     .refused = u"toformat must be 0, 1, 2, 3 or 4",
+     .accept = formatNumber,
+     .apply = [](Context &c, Value v) { c.commandLine.toFormat = v[0] - u'0'; }},
     {.word = u"-pin",
      .group = OptionGroup::Value,
      .placeholder = u"PINDIGITS",
@@ -145,8 +185,7 @@ constexpr Option kOptions[] = {
      .apply =
          [](Context &c, Value v) {
            // The PVV uses K1||K2 only: a third key is accepted and dropped.
-           keyFromHex(c.keys.kpv, kTdes, v, 16);
-           c.commandLine.kpv = &c.keys.kpv;
+           keyFromHex(use(c, &KeyStore::kpv, &CommandLine::kpv), kTdes, v, 16);
          }},
     {.word = u"-kpvfile",
      .group = OptionGroup::Key,
@@ -155,8 +194,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing KPV filename",
      .apply =
          [](Context &c, Value v) {
-           keyFromFile(c.keys.kpv, kTdes, v, 16, {8, 16}, u"KPV from file 16 or 8 bytes");
-           c.commandLine.kpv = &c.keys.kpv;
+           keyFromFile(use(c, &KeyStore::kpv, &CommandLine::kpv), kTdes, v, 16, {8, 16},
+                       u"KPV from file 16 or 8 bytes");
          }},
     {.word = u"-kpe",
      .group = OptionGroup::Key,
@@ -165,11 +204,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing KPE",
      .refused = u"KPE must be 48, 32 or 16 hex digits",
      .accept = hexKey,
-     .apply =
-         [](Context &c, Value v) {
-           keyFromHex(c.keys.kpe, kTdes, v);
-           c.commandLine.kpe = &c.keys.kpe;
-         }},
+     .apply = [](Context &c,
+                 Value v) { keyFromHex(use(c, &KeyStore::kpe, &CommandLine::kpe), kTdes, v); }},
     {.word = u"-kpefile",
      .group = OptionGroup::Key,
      .placeholder = u"FILE",
@@ -177,8 +213,65 @@ constexpr Option kOptions[] = {
      .missing = u"missing KPE filename",
      .apply =
          [](Context &c, Value v) {
-           keyFromFile(c.keys.kpe, kTdes, v, 24, {8, 16, 24}, u"KPE from file 24, 16 or 8 bytes");
-           c.commandLine.kpe = &c.keys.kpe;
+           keyFromFile(use(c, &KeyStore::kpe, &CommandLine::kpe), kTdes, v, 24, {8, 16, 24},
+                       u"KPE from file 24, 16 or 8 bytes");
+         }},
+    {.word = u"-kpeaes",
+     .group = OptionGroup::Key,
+     .placeholder = u"KPEAESHEX",
+     .line = u"AES PIN encryption key (32, 48 or 64 hex digits)",
+     .missing = u"missing AES KPE",
+     .refused = u"AES KPE must be 64, 48 or 32 hex digits",
+     .accept = hexAesKey,
+     .apply = [](Context &c,
+                 Value v) { keyFromHex(use(c, &KeyStore::kpe, &CommandLine::kpe), kAes, v); }},
+    {.word = u"-kpeaesfile",
+     .group = OptionGroup::Key,
+     .placeholder = u"FILE",
+     .line = u"read a binary AES KPE from a file (16, 24 or 32 bytes)",
+     .missing = u"missing AES KPE filename",
+     .apply =
+         [](Context &c, Value v) {
+           keyFromFile(use(c, &KeyStore::kpe, &CommandLine::kpe), kAes, v, 33, {16, 24, 32},
+                       u"AES KPE from file 32, 24 or 16 bytes");
+         }},
+    {.word = u"-tokpe",
+     .group = OptionGroup::Key,
+     .placeholder = u"KPEHEX",
+     .line = u"the key -translate enciphers its block under",
+     .missing = u"missing TOKPE",
+     .refused = u"TOKPE must be 48, 32 or 16 hex digits",
+     .accept = hexKey,
+     .apply = [](Context &c,
+                 Value v) { keyFromHex(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kTdes, v); }},
+    {.word = u"-tokpefile",
+     .group = OptionGroup::Key,
+     .placeholder = u"FILE",
+     .line = u"read it from a file (8, 16 or 24 bytes)",
+     .missing = u"missing TOKPE filename",
+     .apply =
+         [](Context &c, Value v) {
+           keyFromFile(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kTdes, v, 24, {8, 16, 24},
+                       u"TOKPE from file 24, 16 or 8 bytes");
+         }},
+    {.word = u"-tokpeaes",
+     .group = OptionGroup::Key,
+     .placeholder = u"KPEAESHEX",
+     .line = u"the AES key -translate enciphers its block under",
+     .missing = u"missing AES TOKPE",
+     .refused = u"AES TOKPE must be 64, 48 or 32 hex digits",
+     .accept = hexAesKey,
+     .apply = [](Context &c,
+                 Value v) { keyFromHex(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kAes, v); }},
+    {.word = u"-tokpeaesfile",
+     .group = OptionGroup::Key,
+     .placeholder = u"FILE",
+     .line = u"read it from a file (16, 24 or 32 bytes)",
+     .missing = u"missing AES TOKPE filename",
+     .apply =
+         [](Context &c, Value v) {
+           keyFromFile(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kAes, v, 33, {16, 24, 32},
+                       u"AES TOKPE from file 32, 24 or 16 bytes");
          }},
     {.word = u"-kpvkcv",
      .group = OptionGroup::Key,
@@ -196,6 +289,14 @@ constexpr Option kOptions[] = {
      .refused = u"KPE check value must be 4 or 6 hex digits",
      .accept = checkValue,
      .apply = [](Context &c, Value v) { c.commandLine.kpeKcv = v; }},
+    {.word = u"-tokpekcv",
+     .group = OptionGroup::Key,
+     .placeholder = u"KCV",
+     .line = u"refuse to run unless the TOKPE's check value begins so",
+     .missing = u"missing TOKPE check value",
+     .refused = u"TOKPE check value must be 4 or 6 hex digits",
+     .accept = checkValue,
+     .apply = [](Context &c, Value v) { c.commandLine.toKpeKcv = v; }},
 
     // Switches.
     {.word = u"-suppressluhn",

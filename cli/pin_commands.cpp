@@ -1,5 +1,7 @@
 // The PVV and PIN-block commands.
 
+#include <string>
+
 #include "base/digits.hpp"
 #include "card/luhn.hpp"
 #include "cli/commands.hpp"
@@ -22,15 +24,11 @@ int pvvValue(std::u16string_view pvv) {
 
 std::u16string_view firstFour(std::u16string_view pin) { return pin.substr(0, 4); }
 
-const Cipher *kpeOf(const CommandLine &cl) { return cl.kpe ? &cl.kpe->cipher() : nullptr; }
+const Cipher *cipherOf(const KeySlot *key) { return key != nullptr ? &key->cipher() : nullptr; }
 
-const PinBlockFormat &formatOf(const CommandLine &) { return *findPinBlockFormat(0); }
-
-PinBlock blockOf(const CommandLine &cl) {
-  PinBlock block;
-  block.size = cl.pinBlockHex.size() / 2;
-  hexToBytes(cl.pinBlockHex, block.bytes.data());
-  return block;
+const PinBlockFormat &formatOf(const CommandLine &cl) { return *findPinBlockFormat(cl.format); }
+const PinBlockFormat &toFormatOf(const CommandLine &cl) {
+  return *findPinBlockFormat(cl.toFormat < 0 ? cl.format : cl.toFormat);
 }
 
 void require(bool given, const char16_t *message) {
@@ -39,11 +37,69 @@ void require(bool given, const char16_t *message) {
   }
 }
 
+// "format 4 ..." or "toformat 4 ...": the messages of the format checks name the option.
+Text formatMessage(std::u16string_view option, const PinBlockFormat &format,
+                   std::u16string_view rest) {
+  Text message(option);
+  message += u' ';
+  message += static_cast<char16_t>(u'0' + format.number);
+  message += rest;
+  return message;
+}
+
+// A key fits a format: AES for 16-byte blocks, Triple-DES or none for 8-byte ones.
+void checkKeyFits(const PinBlockFormat &format, const KeySlot *key, std::u16string_view option,
+                  std::u16string_view aesKeys, std::u16string_view tdesKeys) {
+  if (format.blockSize == 16 && (key == nullptr || key->algorithm() != CipherAlgorithm::Aes)) {
+    throw excCL_RequiredParameterMissing(
+        formatMessage(option, format, Text(u" requires an AES key: ") + Text(aesKeys)));
+  }
+  if (format.blockSize == 8 && key != nullptr && key->algorithm() != CipherAlgorithm::Tdes) {
+    throw excCL_MalformedParameter(formatMessage(
+        option, format, Text(u" takes a Triple-DES key (") + Text(tdesKeys) + u") or none"));
+  }
+}
+
+// Format 4 carries the whole PAN: at most 19 digits, and nothing but digits.
+void checkPanFits(const CommandLine &cl, const PinBlockFormat &format, std::u16string_view option) {
+  if (format.blockSize == 16 && (cl.pan.size() > 19 || !allDecimal(cl.pan))) {
+    throw excCL_MalformedParameter(
+        formatMessage(option, format, u" takes a PAN of 1 to 19 digits"));
+  }
+}
+
+// The Luhn check where the PAN counts: for a format that binds it, or a PAN given anyway.
+bool checkPanFor(const CommandLine &cl, const PinBlockFormat &format) {
+  if (format.usesPan || !cl.pan.empty()) {
+    checkPan(cl);
+  }
+  return format.usesPan;
+}
+
+PinBlock blockOf(const CommandLine &cl) {
+  PinBlock block;
+  block.size = cl.pinBlockHex.size() / 2;
+  hexToBytes(cl.pinBlockHex, block.bytes.data());
+  return block;
+}
+
 } // namespace
+
+void checkBlockWords(const CommandLine &cl) {
+  const PinBlockFormat &format = formatOf(cl);
+  if (cl.pinBlockHex.size() != 2 * format.blockSize) {
+    throw excCL_MalformedParameter(formatMessage(u"format", format,
+                                                 format.blockSize == 16
+                                                     ? u" takes a 32-digit pinblock: -pinblockaes"
+                                                     : u" takes a 16-digit pinblock: -pinblock"));
+  }
+  checkKeyFits(format, cl.kpe, u"format", u"-kpeaes or -kpeaesfile", u"-kpe or -kpefile");
+  checkPanFits(cl, format, u"format");
+}
 
 Secret<Text> pinOfBlock(const CommandLine &cl) {
   const Secret<PinBlock> block(blockOf(cl));
-  return decodePinBlock(formatOf(cl), *block, cl.pan, kpeOf(cl));
+  return decodePinBlock(formatOf(cl), *block, cl.pan, cipherOf(cl.kpe));
 }
 
 void checkPan(const CommandLine &cl) {
@@ -56,6 +112,7 @@ void checkVerify(const CommandLine &cl) {
   checkPan(cl);
   require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pvv.empty() && !cl.pinBlockHex.empty() && cl.kpv,
           u"verify requires -pan, -pvki, -pvv, -pinblock, and either of -kpv or -kpvfile");
+  checkBlockWords(cl);
 }
 
 void answerVerify(const CommandLine &cl, Text &answer) {
@@ -75,19 +132,72 @@ void answerCalcPvv(const CommandLine &cl, Text &answer) {
 }
 
 void checkCalcPinBlock(const CommandLine &cl) {
-  checkPan(cl);
-  require(!cl.pan.empty() && !cl.pin.empty(), u"calcpinblock requires -pan, and -pin");
+  const PinBlockFormat &format = formatOf(cl);
+  if (checkPanFor(cl, format)) {
+    require(!cl.pan.empty() && !cl.pin.empty(), u"calcpinblock requires -pan, and -pin");
+  } else {
+    require(!cl.pin.empty(), u"calcpinblock requires -pin");
+  }
+  if (cl.pin.size() > format.maxPinLength) {
+    throw excCL_MalformedParameter(
+        formatMessage(u"format", format, u" takes a PIN of 4 to 12 digits"));
+  }
+  checkKeyFits(format, cl.kpe, u"format", u"-kpeaes or -kpeaesfile", u"-kpe or -kpefile");
+  checkPanFits(cl, format, u"format");
 }
 
 void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
-  appendHex(answer, makePinBlock(formatOf(cl), cl.pin, cl.pan, kpeOf(cl), systemRandom())->span());
+  appendHex(answer,
+            makePinBlock(formatOf(cl), cl.pin, cl.pan, cipherOf(cl.kpe), systemRandom())->span());
 }
 
 void checkUncalcPinBlock(const CommandLine &cl) {
-  checkPan(cl);
-  require(!cl.pan.empty() && !cl.pinBlockHex.empty(), u"uncalcpinblock requires -pan, -pinblock");
+  if (checkPanFor(cl, formatOf(cl))) {
+    require(!cl.pan.empty() && !cl.pinBlockHex.empty(), u"uncalcpinblock requires -pan, -pinblock");
+  } else {
+    require(!cl.pinBlockHex.empty(), u"uncalcpinblock requires -pinblock");
+  }
+  checkBlockWords(cl);
 }
 
 void answerUncalcPinBlock(const CommandLine &cl, Text &answer) { answer += *pinOfBlock(cl); }
+
+void checkTranslate(const CommandLine &cl) {
+  const PinBlockFormat &to = toFormatOf(cl);
+  // The same PAN goes in and out, so it is needed when either side binds it.
+  if (checkPanFor(cl, formatOf(cl)) || to.usesPan) {
+    checkPan(cl);
+    require(!cl.pan.empty() && !cl.pinBlockHex.empty(),
+            u"translate requires -pan, and -pinblock or -pinblockaes");
+  } else {
+    require(!cl.pinBlockHex.empty(), u"translate requires -pinblock or -pinblockaes");
+  }
+  checkBlockWords(cl);
+  checkKeyFits(to, cl.toKpe, u"toformat", u"-tokpeaes or -tokpeaesfile", u"-tokpe or -tokpefile");
+  checkPanFits(cl, to, u"toformat");
+}
+
+// The rules an HSM enforces on translation: format 1 may become 0, 1, 3 or 4; 0, 3 and 4 become
+// one another, never 1 (that would strip the PAN from the PIN); format 2, for IC cards, neither
+// comes nor goes.
+void answerTranslate(const CommandLine &cl, Text &answer) {
+  const PinBlockFormat &from = formatOf(cl);
+  const PinBlockFormat &to = toFormatOf(cl);
+  if (from.number == 2 || to.number == 2 || (to.number == 1 && from.number != 1)) {
+    Text refusal(u"a format ");
+    refusal += static_cast<char16_t>(u'0' + from.number);
+    refusal += u" pinblock may not be translated to format ";
+    refusal += static_cast<char16_t>(u'0' + to.number);
+    throw excProblem(refusal);
+  }
+  const Secret<Text> pin = pinOfBlock(cl);
+  if (pin->size() > to.maxPinLength) {
+    Text refusal(u"format ");
+    refusal += static_cast<char16_t>(u'0' + to.number);
+    refusal += u" cannot carry a PIN of more than 12 digits";
+    throw excProblem(refusal);
+  }
+  appendHex(answer, makePinBlock(to, *pin, cl.pan, cipherOf(cl.toKpe), systemRandom())->span());
+}
 
 } // namespace tolvane

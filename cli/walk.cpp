@@ -23,6 +23,9 @@ constexpr Guard kGuards[] = {
      u"KPV check value does not match"},
     {&CommandLine::kpeKcv, &CommandLine::kpe, u"kpekcv requires either of -kpe or -kpefile",
      u"KPE check value does not match"},
+    {&CommandLine::toKpeKcv, &CommandLine::toKpe,
+     u"tokpekcv requires one of -tokpe, -tokpefile, -tokpeaes or -tokpeaesfile",
+     u"TOKPE check value does not match"},
 };
 
 } // namespace

@@ -14,6 +14,7 @@ namespace tolvane {
 
 enum class CipherAlgorithm : std::uint8_t {
   Tdes, // Triple-DES: 16 bytes K1||K2 (K1 = K2 is single DES) or 24 bytes K1||K2||K3
+  Aes,  // AES-128, -192 or -256: 16, 24 or 32 bytes
 };
 
 class Cipher {

@@ -3,11 +3,12 @@
 namespace tolvane {
 
 // Each format file defines its row.
-extern const PinBlockFormat kFormat0;
+extern const PinBlockFormat kFormat0, kFormat1, kFormat2, kFormat3, kFormat4;
 
 namespace {
 
-constexpr const PinBlockFormat *kFormats[] = {&kFormat0};
+constexpr const PinBlockFormat *kFormats[] = {&kFormat0, &kFormat1, &kFormat2, &kFormat3,
+                                              &kFormat4};
 
 } // namespace
 
