@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
@@ -26,10 +27,13 @@ static_assert(kMaxRequestLine == 65536, "the message states the limit");
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quoted && isBlank(c)); }
 
-// Escapes text as an answer line carries it, appending to line.
+// Escapes text as an answer line of the tab form carries it, appending to line.
 void appendEscaped(std::string &line, std::string_view text) {
   for (const char c : text) {
     switch (c) {
+    case '\0':
+      line += "\\0";
+      break;
     case '\\':
       line += "\\\\";
       break;
@@ -44,6 +48,48 @@ void appendEscaped(std::string &line, std::string_view text) {
       break;
     default:
       line.push_back(c);
+    }
+  }
+}
+
+// Appends text as a JSON string without its quotes: every byte below 0x20, the quote, the
+// backslash and every byte from 0x7F up escaped, so that the line is ASCII and valid JSON
+// whatever the request held. A byte from 0x80 up stands for the character of that code, as the
+// program's output is byte for byte.
+void appendJsonString(std::string &line, std::string_view text) {
+  constexpr char hex[] = "0123456789abcdef";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+    case '"':
+      line += "\\\"";
+      break;
+    case '\\':
+      line += "\\\\";
+      break;
+    case '\n':
+      line += "\\n";
+      break;
+    case '\r':
+      line += "\\r";
+      break;
+    case '\t':
+      line += "\\t";
+      break;
+    case '\b':
+      line += "\\b";
+      break;
+    case '\f':
+      line += "\\f";
+      break;
+    default:
+      if (byte < 0x20 || byte >= 0x7F) {
+        line += "\\u00";
+        line.push_back(hex[byte >> 4]);
+        line.push_back(hex[byte & 15]);
+      } else {
+        line.push_back(c);
+      }
     }
   }
 }
@@ -141,7 +187,7 @@ public:
   int run(const CommandLine &base);
 
 private:
-  void answer(int status, std::string_view text);
+  void answer(int status, Outcome outcome, std::string_view text);
   void flushAnswers();
 
   LineReader lines_;
@@ -152,16 +198,27 @@ private:
   SecretString<char> outBytes_;
   SecretString<char> errBytes_;
   SecretString<char> answers_; // answer lines not yet handed to out_
+  bool jsonl_ = false;
 };
 
-void Batch::answer(int status, std::string_view text) {
-  if (answers_->size() + 2 * text.size() + 3 > answers_->capacity()) {
+void Batch::answer(int status, Outcome outcome, std::string_view text) {
+  // Escaped, a byte takes at most six; the rest of a line is short.
+  if (answers_->size() + 6 * text.size() + 64 > answers_->capacity()) {
     flushAnswers();
   }
-  answers_->push_back(status == 0 ? '0' : '1');
-  answers_->push_back('\t');
-  appendEscaped(*answers_, text);
-  answers_->push_back('\n');
+  if (!jsonl_) {
+    answers_->push_back(status == 0 ? '0' : '1');
+    answers_->push_back('\t');
+    appendEscaped(*answers_, text);
+    answers_->push_back('\n');
+    return;
+  }
+  constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
+  *answers_ += status == 0 ? R"({"status":0,"kind":")" : R"({"status":1,"kind":")";
+  *answers_ += kinds[static_cast<std::size_t>(outcome)];
+  *answers_ += R"(","text":")";
+  appendJsonString(*answers_, text);
+  *answers_ += "\"}\n";
 }
 
 void Batch::flushAnswers() {
@@ -179,16 +236,21 @@ int Batch::run(const CommandLine &base) {
   int result = 0;
   std::string_view line;
   bool tooLong = false;
+  jsonl_ = base.jsonl;
+  // A signal to stop ends the batch at a line boundary, every answer computed written whole.
+  catchStopSignals();
+  out_.setLineAnswers(true);
   // Whoever writes the requests may be waiting for the answers before sending more. A batch
   // that waits holds no key that only its requests named: the keys kept for the requests that
   // follow are dropped whenever it reads more input.
-  while (lines_.next(line, tooLong, [this] {
+  while (!stopRequested() && lines_.next(line, tooLong, [this] {
     flushAnswers();
     keys_.clear();
   })) {
     int status = 1;
+    Outcome outcome = Outcome::Problem;
     if (tooLong) {
-      answer(status, kTooLong);
+      answer(status, outcome, kTooLong);
     } else {
       LineWords words(line, scratch_, words_);
       {
@@ -197,15 +259,18 @@ int Batch::run(const CommandLine &base) {
         CollectingWriter err(errBytes_);
         err.setUnitBuffered(true);
         err.tie(&out);
-        status = guarded(out, err, [&] {
-          const CommandLine request(base, words, keys_);
-          return runCommand(request, out);
-        });
+        status = guarded(
+            out, err,
+            [&] {
+              const CommandLine request(base, words, keys_);
+              return runCommand(request, out);
+            },
+            &outcome);
         out.flush();
         err.flush();
       }
       // Only a run that fails without printing the usage text has nothing on standard output.
-      answer(status, outBytes_->empty() ? *errBytes_ : *outBytes_);
+      answer(status, outcome, outBytes_->empty() ? *errBytes_ : *outBytes_);
       words_.clear();
       outBytes_.clear();
       errBytes_.clear();
@@ -213,7 +278,7 @@ int Batch::run(const CommandLine &base) {
     result = status == 0 ? result : 1;
   }
   flushAnswers();
-  return result;
+  return stopRequested() ? 1 : result;
 }
 
 } // namespace

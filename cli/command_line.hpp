@@ -83,6 +83,8 @@ struct CommandLine {
   const KeySlot *toKpe = nullptr; // the key -translate makes its block under; none: in the clear
   std::u16string_view toKpeKcv;   // its guard
   bool batch = false;             // -batch was walked on the command line
+  bool jsonl = false;             // a batch answers in JSON Lines
+  bool locked = false;            // a batch's requests may give per-card data only
 
 private:
   void walk(ArgumentSource &source, KeyStore &keys, bool inRequest);

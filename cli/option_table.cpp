@@ -313,6 +313,16 @@ constexpr Option kOptions[] = {
            }
            c.commandLine.batch = true;
          }},
+    {.word = u"-jsonl",
+     .group = OptionGroup::Switch,
+     .line = u"with -batch: answer in JSON Lines",
+     .apply =
+         [](Context &c, Value) {
+           if (c.inRequest) {
+             throw excCL_MalformedParameter(u"-jsonl is not allowed in a batch request");
+           }
+           c.commandLine.jsonl = true;
+         }},
 };
 
 } // namespace

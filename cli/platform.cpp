@@ -172,20 +172,57 @@ void ignoreWriteSignals() {
 
 void forbidDumpsAndTracing() { ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }
 
-bool writeAll(int fd, const char *bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
+bool writeAll(int fd, const char *bytes, std::size_t count, std::size_t &written) {
+  written = 0;
+  while (written < count) {
+    const ssize_t n = ::write(fd, bytes + written, count - written);
     if (n < 0) {
       if (errno == EINTR) {
         continue;
       }
       return false;
     }
-    bytes += n;
-    count -= static_cast<std::size_t>(n);
+    written += static_cast<std::size_t>(n);
   }
   return true;
 }
+
+std::optional<std::uint64_t> regularFileEnd(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return std::nullopt;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  const off_t position =
+      (flags >= 0 && (flags & O_APPEND) != 0) ? info.st_size : ::lseek(fd, 0, SEEK_CUR);
+  if (position < 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(position);
+}
+
+void cutFileBack(int fd, std::uint64_t length) {
+  if (::ftruncate(fd, static_cast<off_t>(length)) == 0) {
+    ::lseek(fd, static_cast<off_t>(length), SEEK_SET);
+  }
+}
+
+namespace {
+volatile std::sig_atomic_t stopSignalled = 0;
+extern "C" void noteStop(int) { stopSignalled = 1; }
+} // namespace
+
+void catchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = noteStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0; // no SA_RESTART: a wait for input returns, and the batch sees the stop
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+bool stopRequested() { return stopSignalled != 0; }
 
 RandomSource &systemRandom() {
   class SystemRandom final : public RandomSource {
@@ -215,6 +252,9 @@ std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity) 
     }
     if (errno != EINTR) {
       return std::nullopt;
+    }
+    if (stopRequested()) {
+      return 0;
     }
   }
 }

@@ -45,15 +45,30 @@ void ignoreWriteSignals();
 // keys and PINs pass through it.
 void forbidDumpsAndTracing();
 
-// Writes all count bytes to fd, retrying interrupted and partial writes; false on failure.
-bool writeAll(int fd, const char *bytes, std::size_t count);
+// Writes all count bytes to fd, retrying interrupted and partial writes; false on failure,
+// with written telling how many went out before it.
+bool writeAll(int fd, const char *bytes, std::size_t count, std::size_t &written);
+
+// Where the next byte written to fd will land, when fd is a regular file (a file opened for
+// appending ends where it ends now); nullopt for anything else.
+std::optional<std::uint64_t> regularFileEnd(int fd);
+
+// Cuts the regular file fd back to length bytes, so that a write that failed part-way leaves
+// nothing of itself behind.
+void cutFileBack(int fd, std::uint64_t length);
+
+// From now on SIGINT, SIGTERM and SIGHUP do not end the process: they make stopRequested()
+// true and interrupt a wait for input, so that a batch stops at a line boundary.
+void catchStopSignals();
+bool stopRequested();
 
 // The operating system's random bytes (getrandom). Throws excSystemFailure when it cannot give
 // them.
 RandomSource &systemRandom();
 
 // One read of up to capacity bytes from fd, retried when interrupted: the count, 0 at end of
-// input, nullopt when fd cannot be read. Blocks until some input or its end is there.
+// input (or when a stop signal interrupted the wait), nullopt when fd cannot be read. Blocks
+// until some input or its end is there.
 std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity);
 
 } // namespace tolvane

@@ -14,13 +14,19 @@ namespace tolvane {
 // command throws, and excOutputFailure when the answer cannot be written whole.
 int runCommand(const CommandLine &commandLine, TextWriter &out);
 
+// What a run wrote: its answer, a usage text, or a message of one of the three classes.
+enum class Outcome : std::uint8_t { Answer, Usage, Problem, CommandLine, Error };
+
 // Runs body (returning the exit status) and reports whatever it throws: the usage texts to out,
 // messages to err with the prefix of their class. Returns the status: body's, 0 after
-// -helpall, otherwise 1.
-template <typename Body> int guarded(TextWriter &out, TextWriter &err, Body body) {
+// -helpall, otherwise 1; and sets outcome, when given, to what was written.
+template <typename Body>
+int guarded(TextWriter &out, TextWriter &err, Body body, Outcome *outcome = nullptr) {
   int status = 1;
+  Outcome wrote = Outcome::Error;
   try {
     status = body();
+    wrote = Outcome::Answer;
   } catch (const excCL_Help &help) {
     if (help.everyWord) {
       printOptionWords(out);
@@ -28,20 +34,26 @@ template <typename Body> int guarded(TextWriter &out, TextWriter &err, Body body
     } else {
       printUsage(help.showAll, out);
     }
+    wrote = Outcome::Usage;
   } catch (const excProblem &problem) {
     err.write(u"problem:  ");
     err.write(problem.text);
+    wrote = Outcome::Problem;
   } catch (const excCmdLine &commandLineError) {
     err.write(u"Command line problem:  ");
     err.write(commandLineError.text);
     err.write(u"\n");
     err.flush();
     err.write(u"use -help for usage information");
+    wrote = Outcome::CommandLine;
   } catch (const excWithText &error) {
     err.write(u"Horror!  ");
     err.write(error.text);
   } catch (...) {
     err.write(u"Horror!  Unknown exception");
+  }
+  if (outcome != nullptr) {
+    *outcome = wrote;
   }
   return status;
 }

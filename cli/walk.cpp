@@ -42,6 +42,10 @@ CommandLine::CommandLine(std::span<const Text> args, KeyStore &keys) {
   ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
   walk(source, keys, false);
   if (!batch) {
+    if (jsonl || locked) {
+      throw excCL_RequiredParameterMissing(jsonl ? u"jsonl requires -batch"
+                                                 : u"locked requires -batch");
+    }
     check();
   }
 }

@@ -64,7 +64,31 @@ bool TextWriter::flush() {
 
 FdWriter::~FdWriter() { flush(); }
 
-bool FdWriter::sink(const char *bytes, std::size_t count) { return writeAll(fd_, bytes, count); }
+bool FdWriter::sink(const char *bytes, std::size_t count) {
+  if (!started_) {
+    started_ = true;
+    whole_ = regularFileEnd(fd_);
+  }
+  std::size_t written = 0;
+  const bool ok = writeAll(fd_, bytes, count, written);
+  if (!whole_) {
+    return ok;
+  }
+  if (lineAnswers()) {
+    const std::string_view done(bytes, written);
+    const std::size_t lineEnd = done.rfind('\n');
+    if (lineEnd == std::string_view::npos) {
+      pending_ += written;
+    } else {
+      *whole_ += pending_ + lineEnd + 1;
+      pending_ = written - lineEnd - 1;
+    }
+  }
+  if (!ok) {
+    cutFileBack(fd_, *whole_);
+  }
+  return ok;
+}
 
 StringWriter::~StringWriter() { wipeBytes(bytes_.data(), bytes_.size()); }
 

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +30,13 @@ public:
   // The tied stream is flushed before anything is written here, so that output reaches
   // the terminal in the order it was produced.
   void tie(TextWriter *other) { tied_ = other; }
+  // Each line written is an answer of its own (a batch's), rather than all of it one answer:
+  // see FdWriter.
+  void setLineAnswers(bool on) { lineAnswers_ = on; }
 
 protected:
+  bool lineAnswers() const { return lineAnswers_; }
+
   // Delivers bytes to their destination; false when they could not all be delivered.
   virtual bool sink(const char *bytes, std::size_t count) = 0;
 
@@ -41,10 +48,13 @@ private:
   std::size_t used_ = 0;
   bool failed_ = false;
   bool unitBuffered_ = false;
+  bool lineAnswers_ = false;
   TextWriter *tied_ = nullptr;
 };
 
-// Writes to a file descriptor.
+// Writes to a file descriptor. An answer is never left torn in a regular file: when a write
+// fails part-way (a file-size limit, a full disk) the file is cut back to where the answer
+// began, or with line answers to the end of the last whole line.
 class FdWriter final : public TextWriter {
 public:
   explicit FdWriter(int fd) : fd_(fd) {}
@@ -55,6 +65,9 @@ protected:
 
 private:
   int fd_;
+  bool started_ = false;
+  std::optional<std::uint64_t> whole_; // in a regular file: where the whole answers end
+  std::uint64_t pending_ = 0;          // bytes written after it, of a line not yet whole
 };
 
 // Collects the bytes in memory, for tests and in-process callers; wiped when destroyed.
