@@ -87,7 +87,7 @@ struct CommandLine {
   bool locked = false;            // a batch's requests may give per-card data only
 
 private:
-  void walk(ArgumentSource &source, KeyStore &keys, bool inRequest);
+  void walk(ArgumentSource &source, KeyStore &keys, bool inRequest, bool inBatch);
 };
 
 } // namespace tolvane

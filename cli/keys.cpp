@@ -47,9 +47,10 @@ void keyFromHex(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view he
 
 void keyFromFile(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view fileName,
                  std::size_t readLimit, std::initializer_list<std::size_t> sizes,
-                 const char16_t *wrongLength) {
+                 const char16_t *wrongLength, bool inBatch) {
   Secret<std::array<std::uint8_t, 33>> bytes;
-  const auto count = readFilePrefix(fileName, bytes->data(), std::min(readLimit, bytes->size()));
+  const auto count =
+      readFilePrefix(fileName, bytes->data(), std::min(readLimit, bytes->size()), inBatch);
   if (!count) {
     throw excCL_MalformedParameter(u"could not open key file");
   }

@@ -69,8 +69,9 @@ void keyFromHex(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view he
 // their count is one of sizes (8 being one DES key); a file longer than readLimit gives its
 // first readLimit bytes. Throws excCL_MalformedParameter "could not open key file", or
 // wrongLength for a count not in sizes.
+// In a batch (inBatch) the batch's own standard input is refused (see readFilePrefix).
 void keyFromFile(KeySlot &slot, CipherAlgorithm algorithm, std::u16string_view fileName,
                  std::size_t readLimit, std::initializer_list<std::size_t> sizes,
-                 const char16_t *wrongLength);
+                 const char16_t *wrongLength, bool inBatch);
 
 } // namespace tolvane

@@ -195,7 +195,7 @@ constexpr Option kOptions[] = {
      .apply =
          [](Context &c, Value v) {
            keyFromFile(use(c, &KeyStore::kpv, &CommandLine::kpv), kTdes, v, 16, {8, 16},
-                       u"KPV from file 16 or 8 bytes");
+                       u"KPV from file 16 or 8 bytes", c.inBatch);
          }},
     {.word = u"-kpe",
      .group = OptionGroup::Key,
@@ -214,7 +214,7 @@ constexpr Option kOptions[] = {
      .apply =
          [](Context &c, Value v) {
            keyFromFile(use(c, &KeyStore::kpe, &CommandLine::kpe), kTdes, v, 24, {8, 16, 24},
-                       u"KPE from file 24, 16 or 8 bytes");
+                       u"KPE from file 24, 16 or 8 bytes", c.inBatch);
          }},
     {.word = u"-kpeaes",
      .group = OptionGroup::Key,
@@ -233,7 +233,7 @@ constexpr Option kOptions[] = {
      .apply =
          [](Context &c, Value v) {
            keyFromFile(use(c, &KeyStore::kpe, &CommandLine::kpe), kAes, v, 33, {16, 24, 32},
-                       u"AES KPE from file 32, 24 or 16 bytes");
+                       u"AES KPE from file 32, 24 or 16 bytes", c.inBatch);
          }},
     {.word = u"-tokpe",
      .group = OptionGroup::Key,
@@ -252,7 +252,7 @@ constexpr Option kOptions[] = {
      .apply =
          [](Context &c, Value v) {
            keyFromFile(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kTdes, v, 24, {8, 16, 24},
-                       u"TOKPE from file 24, 16 or 8 bytes");
+                       u"TOKPE from file 24, 16 or 8 bytes", c.inBatch);
          }},
     {.word = u"-tokpeaes",
      .group = OptionGroup::Key,
@@ -271,7 +271,7 @@ constexpr Option kOptions[] = {
      .apply =
          [](Context &c, Value v) {
            keyFromFile(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kAes, v, 33, {16, 24, 32},
-                       u"AES TOKPE from file 32, 24 or 16 bytes");
+                       u"AES TOKPE from file 32, 24 or 16 bytes", c.inBatch);
          }},
     {.word = u"-kpvkcv",
      .group = OptionGroup::Key,

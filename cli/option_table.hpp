@@ -23,6 +23,7 @@ struct OptionContext {
   CommandLine &commandLine;
   KeyStore &keys;
   bool inRequest; // walking the words of a batch request
+  bool inBatch;   // walking a batch's command line (with -batch anywhere on it) or its request
 };
 
 struct Option {

@@ -129,17 +129,28 @@ std::string encodeArgument(std::u16string_view text) {
 }
 
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity) {
+                                          std::size_t capacity, bool inBatch) {
   int fd = -1;
   {
+    // In a batch a FIFO without a writer must not stop every request behind it: the open does
+    // not wait, and a read then finds no data rather than waiting for a writer.
     const Secret<std::string> path(encodeArgument(name));
-    fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (inBatch ? O_NONBLOCK : 0));
   }
   if (fd < 0) {
     return std::nullopt;
   }
   struct stat info {};
+  struct stat input {};
   std::optional<std::size_t> result;
+  if (inBatch && ::fstat(fd, &info) == 0 && ::fstat(0, &input) == 0 &&
+      info.st_dev == input.st_dev && info.st_ino == input.st_ino) {
+    ::close(fd);
+    throw excCL_MalformedParameter(u"a key file cannot be the standard input of a batch");
+  }
+  if (inBatch) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {
     std::size_t total = 0;
     bool ok = true;

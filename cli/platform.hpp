@@ -34,8 +34,10 @@ std::string encodeArgument(std::u16string_view text);
 // Reads up to capacity bytes from the start of the named file, until end of file or capacity,
 // and closes it. nullopt when it cannot be opened or read as a file (missing, a directory,
 // a read error). Pipes work, which keeps a key out of the process list.
+// In a batch (inBatch) the file is refused, and not one byte of it read, when it is the
+// batch's own standard input, which carries the requests: excCL_MalformedParameter.
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity);
+                                          std::size_t capacity, bool inBatch);
 
 // A reader that went away, or a file-size limit reached, must show as a failed write reported
 // with status 1, not as a silent death by signal.

@@ -38,9 +38,31 @@ bool ArgvArgumentSource::next(std::u16string_view &argument) {
   return true;
 }
 
+namespace {
+
+// Whether -batch stands among the option words, so that the walk knows it from the start: a key
+// file before it must already be refused if it is the batch's input. Values are skipped as the
+// walk skips them; the look stops where the walk would stop.
+bool namesBatch(std::span<const Text> args) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::u16string_view word(args[i]);
+    const Option *option =
+        findOption(word.substr(0, std::min(word.size(), word.find_first_of(u"\r\n"))));
+    if (option == nullptr || (option->takesValue() && ++i == args.size())) {
+      return false;
+    }
+    if (option->word == u"-batch") {
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
 CommandLine::CommandLine(std::span<const Text> args, KeyStore &keys) {
   ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
-  walk(source, keys, false);
+  walk(source, keys, false, namesBatch(args));
   if (!batch) {
     if (jsonl || locked) {
       throw excCL_RequiredParameterMissing(jsonl ? u"jsonl requires -batch"
@@ -53,12 +75,12 @@ CommandLine::CommandLine(std::span<const Text> args, KeyStore &keys) {
 CommandLine::CommandLine(const CommandLine &base, ArgumentSource &words, KeyStore &keys)
     : CommandLine(base) {
   batch = false;
-  walk(words, keys, true);
+  walk(words, keys, true, true);
   check();
 }
 
-void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest) {
-  OptionContext context{*this, keys, inRequest};
+void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest, bool inBatch) {
+  OptionContext context{*this, keys, inRequest, inBatch};
   std::u16string_view arg;
   while (source.next(arg)) {
     // Only the option word is cut; values are taken exactly as they come.
