@@ -116,7 +116,8 @@ constexpr Option kOptions[] = {
      .placeholder = u"PANDIGITS",
      .line = u"PAN (13-19 digits)",
      .missing = u"missing PAN",
-     .apply = [](Context &c, Value v) { c.commandLine.pan = v; }},
+     .apply = [](Context &c, Value v) { c.commandLine.pan = v; },
+     .data = true},
     {.word = u"-pvki",
      .group = OptionGroup::Value,
      .placeholder = u"INDEX",
@@ -124,7 +125,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing PVKI",
      .refused = u"PVKI must be between 0 and 6 (inclusive) ",
      .accept = [](Value v) { return pvkiValue(v, nullptr); },
-     .apply = [](Context &c, Value v) { pvkiValue(v, &c.commandLine.pvki); }},
+     .apply = [](Context &c, Value v) { pvkiValue(v, &c.commandLine.pvki); },
+     .data = true},
     {.word = u"-pvv",
      .group = OptionGroup::Value,
      .placeholder = u"PVVDIGITS",
@@ -132,7 +134,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing PVV",
      .refused = u"PVV must be 4 digits",
      .accept = [](Value v) { return v.size() == 4 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pvv = v; }},
+     .apply = [](Context &c, Value v) { c.commandLine.pvv = v; },
+     .data = true},
     {.word = u"-pinblock",
      .group = OptionGroup::Value,
      .placeholder = u"PINBLOCKHEX",
@@ -140,7 +143,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing PINBLOCK",
      .refused = u"pinblock must be 16 hex digits",
      .accept = [](Value v) { return v.size() == 16 && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; }},
+     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; },
+     .data = true},
     {.word = u"-pinblockaes",
      .group = OptionGroup::Value,
      .placeholder = u"PINBLOCKHEX",
@@ -148,7 +152,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing PINBLOCKAES",
      .refused = u"pinblockaes must be 32 hex digits",
      .accept = [](Value v) { return v.size() == 32 && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; }},
+     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; },
+     .data = true},
     {.word = u"-format",
      .group = OptionGroup::Value,
      .placeholder = u"0|1|2|3|4",
@@ -172,7 +177,8 @@ constexpr Option kOptions[] = {
      .missing = u"missing PIN",
      .refused = u"PIN must be 4 to 14 digits",
      .accept = [](Value v) { return v.size() >= 4 && v.size() <= 14 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pin = v; }},
+     .apply = [](Context &c, Value v) { c.commandLine.pin = v; },
+     .data = true},
 
     // Keys and their guards.
     {.word = u"-kpv",
@@ -312,6 +318,16 @@ constexpr Option kOptions[] = {
              throw excCL_MalformedParameter(u"-batch is not allowed in a batch request");
            }
            c.commandLine.batch = true;
+         }},
+    {.word = u"-locked",
+     .group = OptionGroup::Switch,
+     .line = u"with -batch: requests may give per-card data only",
+     .apply =
+         [](Context &c, Value) {
+           if (c.inRequest) {
+             throw excCL_MalformedParameter(u"-locked is not allowed in a batch request");
+           }
+           c.commandLine.locked = true;
          }},
     {.word = u"-jsonl",
      .group = OptionGroup::Switch,

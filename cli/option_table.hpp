@@ -42,6 +42,9 @@ struct Option {
   // then the whole answer, computed before anything is written, appended to answer.
   void (*check)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
+  // Per-card data, which a request of a locked batch may give; every other word there is
+  // refused, as the batch's command line fixes it.
+  bool data = false;
 
   bool takesValue() const { return missing != nullptr; }
 };

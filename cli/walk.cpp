@@ -89,6 +89,10 @@ void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest, b
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);
     }
+    if (inRequest && locked && !option->data) {
+      throw excCL_MalformedParameter(Text(option->word) +
+                                     u" is fixed by the command line of this batch (-locked)");
+    }
     std::u16string_view value;
     if (option->takesValue()) {
       if (!source.next(value)) {
