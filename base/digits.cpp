@@ -19,18 +19,6 @@ char16_t hexCharacter(unsigned nibble) {
 
 } // namespace
 
-void setNibble(std::span<std::uint8_t> block, int index, int value) {
-  auto &byte = block[static_cast<std::size_t>(index / 2)];
-  const auto nibble = static_cast<unsigned>(value) & 0x0Fu;
-  byte = static_cast<std::uint8_t>(index % 2 == 0 ? (nibble << 4) | (byte & 0x0Fu)
-                                                  : (byte & 0xF0u) | nibble);
-}
-
-int getNibble(std::span<const std::uint8_t> block, int index) {
-  const unsigned byte = block[static_cast<std::size_t>(index / 2)];
-  return static_cast<int>(index % 2 == 0 ? byte >> 4 : byte & 0x0Fu);
-}
-
 void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     out[i] = static_cast<std::uint8_t>(a[i] ^ b[i]);

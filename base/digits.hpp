@@ -28,9 +28,17 @@ bool allHex(std::u16string_view text);
 
 // index 0..15 (0..31 in a 16-byte block). Only the low four bits of value are stored, so a stray
 // value (from a non-digit PAN character) can never spill into the neighbouring nibble.
-void setNibble(std::span<std::uint8_t> block, int index, int value);
+inline void setNibble(std::span<std::uint8_t> block, int index, int value) {
+  auto &byte = block[static_cast<std::size_t>(index / 2)];
+  const auto nibble = static_cast<unsigned>(value) & 0x0Fu;
+  byte = static_cast<std::uint8_t>(index % 2 == 0 ? (nibble << 4) | (byte & 0x0Fu)
+                                                  : (byte & 0xF0u) | nibble);
+}
 // index 0..15 (0..31 in a 16-byte block); returns 0..15.
-int getNibble(std::span<const std::uint8_t> block, int index);
+inline int getNibble(std::span<const std::uint8_t> block, int index) {
+  const unsigned byte = block[static_cast<std::size_t>(index / 2)];
+  return static_cast<int>(index % 2 == 0 ? byte >> 4 : byte & 0x0Fu);
+}
 // out = a XOR b, byte by byte, for count bytes; out may be a or b.
 void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b,
                std::size_t count = 8);

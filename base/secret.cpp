@@ -1,16 +1,6 @@
 #include "base/secret.hpp"
 
-#include <string.h>
-
 namespace tolvane {
-
-// explicit_bzero is memset that the compiler is not allowed to drop as a dead store. Like
-// memset it wants a valid pointer even for no bytes, and an empty value may have none.
-void wipeBytes(void *data, std::size_t size) noexcept {
-  if (size != 0) {
-    explicit_bzero(data, size);
-  }
-}
 
 void blankText(Text &text, std::size_t from) noexcept {
   // Volatile stores are observable behaviour, so they survive dead-store elimination.

@@ -5,8 +5,11 @@
 // a PIN field or a typed value behind in released memory. The writes are ones the optimiser may
 // not drop although the memory is about to be freed or go out of scope.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -17,7 +20,17 @@
 
 namespace tolvane {
 
-void wipeBytes(void *data, std::size_t size) noexcept;
+// Zeroes size bytes at data with stores the optimiser may not drop, although the memory is about
+// to be freed or go out of scope: the empty assembly statement after the memset takes the
+// pointer and may read any memory, so the zeroes must be there. Inline, so that a small value
+// of known size is wiped by a store or two. memset wants a valid pointer even for no bytes, and
+// an empty value may have none.
+inline void wipeBytes(void *data, std::size_t size) noexcept {
+  if (size != 0) {
+    std::memset(data, 0, size);
+    __asm__ __volatile__("" : : "r"(data) : "memory");
+  }
+}
 
 // Overwrites every character from position from on with a blank, keeping the length.
 void blankText(Text &text, std::size_t from = 0) noexcept;
@@ -81,6 +94,46 @@ public:
 
 private:
   std::basic_string<CharT> value_;
+};
+
+// A block of memory of fixed capacity, filled from the front; clear() wipes the part in use,
+// and so does the destructor. Views of what it holds stay valid until it is cleared.
+template <typename T>
+requires std::is_trivially_copyable_v<T>
+class SecretBuffer {
+public:
+  explicit SecretBuffer(std::size_t capacity)
+      : data_(std::make_unique<T[]>(capacity)), capacity_(capacity) {}
+  SecretBuffer(const SecretBuffer &) = delete;
+  SecretBuffer &operator=(const SecretBuffer &) = delete;
+  ~SecretBuffer() { clear(); }
+
+  void clear() noexcept {
+    wipeBytes(data_.get(), std::max(size_, extent_) * sizeof(T));
+    size_ = extent_ = 0;
+  }
+  std::size_t size() const noexcept { return size_; }
+  std::size_t capacity() const noexcept { return capacity_; }
+  const T *data() const noexcept { return data_.get(); }
+  // Where the next element goes; commit(count) takes count elements written there. written
+  // (count or more) says how far the writer went, so that what lies beyond the elements taken
+  // is wiped too.
+  T *end() noexcept { return data_.get() + size_; }
+  void commit(std::size_t count, std::size_t written = 0) noexcept {
+    extent_ = std::max(extent_, size_ + written);
+    size_ += count;
+  }
+  // Forgets the elements from position on, wiping them.
+  void truncate(std::size_t position) noexcept {
+    wipeBytes(data_.get() + position, (size_ - position) * sizeof(T));
+    size_ = position;
+  }
+
+private:
+  std::unique_ptr<T[]> data_;
+  std::size_t capacity_;
+  std::size_t size_ = 0;
+  std::size_t extent_ = 0;
 };
 
 } // namespace tolvane

@@ -1,39 +1,52 @@
 #include "card/luhn.hpp"
 
-#include "base/digits.hpp"
-
 namespace tolvane {
 
-int luhnCheckDigit(std::u16string_view digits) {
-  int sum = 0;
-  bool doubling = true;
-  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-    if (!isDecimalDigit(*it)) {
-      return 0;
+namespace {
+
+// A digit doubled, a result above 9 counted as the sum of its two digits.
+unsigned doubled(unsigned d) { return 2 * d - (d > 4 ? 9 : 0); }
+
+// The digits' Luhn sum, the rightmost doubled first; false at a character that is no digit.
+// Two digits a step, from the right: the first of each pair is the doubled one.
+bool luhnSum(std::u16string_view digits, unsigned &sum) {
+  sum = 0;
+  std::size_t n = digits.size();
+  for (; n >= 2; n -= 2) {
+    const unsigned d = static_cast<unsigned>(digits[n - 1]) - u'0';
+    const unsigned e = static_cast<unsigned>(digits[n - 2]) - u'0';
+    if (d > 9 || e > 9) {
+      return false;
     }
-    int d = digitValue(*it);
-    if (doubling) {
-      d *= 2;
-      if (d > 9) {
-        d -= 9;
-      }
-    }
-    sum += d;
-    doubling = !doubling;
+    sum += doubled(d) + e;
   }
-  return (10 - sum % 10) % 10;
+  if (n == 1) {
+    const unsigned d = static_cast<unsigned>(digits[0]) - u'0';
+    if (d > 9) {
+      return false;
+    }
+    sum += doubled(d);
+  }
+  return true;
+}
+
+} // namespace
+
+int luhnCheckDigit(std::u16string_view digits) {
+  unsigned sum = 0;
+  if (!luhnSum(digits, sum)) {
+    return 0;
+  }
+  return static_cast<int>((10 - sum % 10) % 10);
 }
 
 bool luhnCheck(std::u16string_view pan) {
   if (pan.size() < 13 || pan.size() > 19) {
     return false;
   }
-  for (char16_t c : pan) {
-    if (!isDecimalDigit(c)) {
-      return false;
-    }
-  }
-  return digitValue(pan.back()) == luhnCheckDigit(pan.substr(0, pan.size() - 1));
+  const unsigned last = static_cast<unsigned>(pan.back()) - u'0';
+  unsigned sum = 0;
+  return last <= 9 && luhnSum(pan.substr(0, pan.size() - 1), sum) && (10 - sum % 10) % 10 == last;
 }
 
 } // namespace tolvane

@@ -1,6 +1,11 @@
 #include "cli/batch.hpp"
 
 #include <algorithm>
+#include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -21,77 +26,67 @@ constexpr std::size_t kInputCapacity = 2 * kMaxRequestLine;
 constexpr std::size_t kRequestTextCapacity = kMaxRequestLine + 1024;
 constexpr std::size_t kAnswerCapacity = 4 * kRequestTextCapacity;
 
+// How far past the end of its line LineWords may read, and write into its words buffer.
+constexpr std::size_t kLineSlack = 16;
+
 constexpr std::string_view kTooLong = "problem:  request line longer than 65536 bytes";
 static_assert(kMaxRequestLine == 65536, "the message states the limit");
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quoted && isBlank(c)); }
 
-// Escapes text as an answer line of the tab form carries it, appending to line.
-void appendEscaped(std::string &line, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-    case '\0':
-      line += "\\0";
-      break;
-    case '\\':
-      line += "\\\\";
-      break;
-    case '\t':
-      line += "\\t";
-      break;
-    case '\r':
-      line += "\\r";
-      break;
-    case '\n':
-      line += "\\n";
-      break;
-    default:
-      line.push_back(c);
+// Writes text as an answer line of the tab form carries it, from out on; returns where it ended.
+template <typename Units> char *writeEscaped(char *out, const Units &text) {
+  for (const auto unit : text) {
+    const auto c = static_cast<char>(unit);
+    const char escape = c == '\0'   ? '0'
+                        : c == '\\' ? '\\'
+                        : c == '\t' ? 't'
+                        : c == '\r' ? 'r'
+                        : c == '\n' ? 'n'
+                                    : 0;
+    if (escape != 0) {
+      *out++ = '\\';
+      *out++ = escape;
+    } else {
+      *out++ = c;
     }
   }
+  return out;
 }
 
-// Appends text as a JSON string without its quotes: every byte below 0x20, the quote, the
-// backslash and every byte from 0x7F up escaped, so that the line is ASCII and valid JSON
-// whatever the request held. A byte from 0x80 up stands for the character of that code, as the
-// program's output is byte for byte.
-void appendJsonString(std::string &line, std::string_view text) {
+// Writes text as a JSON string without its quotes from out on; returns where it ended. Every
+// byte below 0x20, the quote, the backslash and every byte from 0x7F up is escaped, so that the
+// line is ASCII and valid JSON whatever the request held. A byte from 0x80 up stands for the
+// character of that code, as the program's output is byte for byte.
+template <typename Units> char *writeJsonString(char *out, const Units &text) {
   constexpr char hex[] = "0123456789abcdef";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-    case '"':
-      line += "\\\"";
-      break;
-    case '\\':
-      line += "\\\\";
-      break;
-    case '\n':
-      line += "\\n";
-      break;
-    case '\r':
-      line += "\\r";
-      break;
-    case '\t':
-      line += "\\t";
-      break;
-    case '\b':
-      line += "\\b";
-      break;
-    case '\f':
-      line += "\\f";
-      break;
-    default:
-      if (byte < 0x20 || byte >= 0x7F) {
-        line += "\\u00";
-        line.push_back(hex[byte >> 4]);
-        line.push_back(hex[byte & 15]);
-      } else {
-        line.push_back(c);
-      }
+  for (const auto unit : text) {
+    const auto byte = static_cast<unsigned char>(unit);
+    const char escape = byte == '"'    ? '"'
+                        : byte == '\\' ? '\\'
+                        : byte == '\n' ? 'n'
+                        : byte == '\r' ? 'r'
+                        : byte == '\t' ? 't'
+                        : byte == '\b' ? 'b'
+                        : byte == '\f' ? 'f'
+                                       : 0;
+    if (escape != 0) {
+      *out++ = '\\';
+      *out++ = escape;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      *out++ = '\\';
+      *out++ = 'u';
+      *out++ = '0';
+      *out++ = '0';
+      *out++ = hex[byte >> 4];
+      *out++ = hex[byte & 15];
+    } else {
+      *out++ = static_cast<char>(byte);
     }
   }
+  return out;
 }
 
 // A request's standard output or error, kept in memory until it is chosen and escaped.
@@ -109,12 +104,37 @@ private:
   SecretString<char> &bytes_;
 };
 
+// The words of one request line, split at blanks and tabs outside double quotes. A backslash
+// is literal unless a run of them ends at a double quote: then 2n backslashes and the quote
+// give n backslashes and the quote opens or closes a quoted part, 2n+1 give n backslashes and
+// a literal quote. Each word is decoded as a program argument is, appended to words, whose
+// capacity takes a whole line and kLineSlack more, and which the caller clears after the
+// request. scratch holds a word's bytes between splitting and decoding. The words may be read
+// sixteen bytes at a time, up to kLineSlack - 1 bytes past the end of the line: the line must
+// lie in memory that has them.
+class LineWords final : public ArgumentSource {
+public:
+  LineWords(std::string_view line, SecretString<char> &scratch, SecretBuffer<char16_t> &words)
+      : line_(line), scratch_(scratch), words_(words) {}
+  bool next(std::u16string_view &argument) override;
+
+private:
+  // A word with quotes, backslashes or bytes beyond ASCII.
+  bool nextQuoted(std::u16string_view &argument);
+
+  std::string_view line_;
+  std::size_t position_ = 0;
+  SecretString<char> &scratch_;
+  SecretBuffer<char16_t> &words_;
+};
+
 // Input lines, one at a time. Each line is left in the buffer and wiped, its line end with it,
-// when the next one is asked for; what the buffer held is wiped when it is destroyed.
+// when the next one is asked for; what the buffer held is wiped when it is destroyed. The
+// buffer has kLineSlack bytes more than it reads into, for LineWords.
 class LineReader {
 public:
-  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity) {
-    buffer_->resize(kInputCapacity);
+  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity + kLineSlack) {
+    buffer_->resize(kInputCapacity + kLineSlack);
   }
 
   // The next line without its line end, or false at the end of input. A line that outgrows
@@ -180,52 +200,61 @@ bool LineReader::next(std::string_view &line, bool &tooLong, BeforeRead beforeRe
 class Batch {
 public:
   Batch(ByteSource &in, TextWriter &out)
-      : lines_(in), out_(out), scratch_(kMaxRequestLine), words_(kMaxRequestLine),
-        outBytes_(kRequestTextCapacity), errBytes_(kRequestTextCapacity),
-        answers_(kAnswerCapacity) {}
+      : lines_(in), out_(out), scratch_(kMaxRequestLine), words_(kMaxRequestLine + kLineSlack),
+        outBytes_(kRequestTextCapacity), errBytes_(kRequestTextCapacity), answers_(kAnswerCapacity),
+        answerText_(kRequestTextCapacity) {}
 
   int run(const CommandLine &base);
 
 private:
-  void answer(int status, Outcome outcome, std::string_view text);
+  // text: bytes, or code units below 256 standing for the bytes of their value.
+  template <typename Units> void answer(int status, Outcome outcome, const Units &text);
   void flushAnswers();
 
   LineReader lines_;
   TextWriter &out_;
   KeyStore keys_; // the keys the requests name, kept while the next requests name them too
   SecretString<char> scratch_;
-  SecretString<char16_t> words_;
+  SecretBuffer<char16_t> words_;
   SecretString<char> outBytes_;
   SecretString<char> errBytes_;
-  SecretString<char> answers_; // answer lines not yet handed to out_
+  CollectingWriter requestOut_{outBytes_};
+  CollectingWriter requestErr_{errBytes_};
+  SecretBuffer<char> answers_; // answer lines not yet handed to out_
+  SecretString<char16_t> answerText_;
   bool jsonl_ = false;
 };
 
-void Batch::answer(int status, Outcome outcome, std::string_view text) {
+template <typename Units> void Batch::answer(int status, Outcome outcome, const Units &text) {
   // Escaped, a byte takes at most six; the rest of a line is short.
-  if (answers_->size() + 6 * text.size() + 64 > answers_->capacity()) {
+  if (answers_.size() + 6 * text.size() + 64 > answers_.capacity()) {
     flushAnswers();
   }
+  char *out = answers_.end();
+  const auto put = [&out](std::string_view bytes) {
+    out = std::copy(bytes.begin(), bytes.end(), out);
+  };
   if (!jsonl_) {
-    answers_->push_back(status == 0 ? '0' : '1');
-    answers_->push_back('\t');
-    appendEscaped(*answers_, text);
-    answers_->push_back('\n');
-    return;
+    *out++ = status == 0 ? '0' : '1';
+    *out++ = '\t';
+    out = writeEscaped(out, text);
+    *out++ = '\n';
+  } else {
+    constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
+    put(status == 0 ? R"({"status":0,"kind":")" : R"({"status":1,"kind":")");
+    put(kinds[static_cast<std::size_t>(outcome)]);
+    put(R"(","text":")");
+    out = writeJsonString(out, text);
+    put("\"}\n");
   }
-  constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
-  *answers_ += status == 0 ? R"({"status":0,"kind":")" : R"({"status":1,"kind":")";
-  *answers_ += kinds[static_cast<std::size_t>(outcome)];
-  *answers_ += R"(","text":")";
-  appendJsonString(*answers_, text);
-  *answers_ += "\"}\n";
+  answers_.commit(static_cast<std::size_t>(out - answers_.end()));
 }
 
 void Batch::flushAnswers() {
-  if (answers_->empty()) {
+  if (answers_.size() == 0) {
     return;
   }
-  out_.writeBytes(*answers_);
+  out_.writeBytes(std::string_view(answers_.data(), answers_.size()));
   answers_.clear();
   if (!out_.flush()) {
     throw excOutputFailure();
@@ -237,6 +266,9 @@ int Batch::run(const CommandLine &base) {
   std::string_view line;
   bool tooLong = false;
   jsonl_ = base.jsonl;
+  // The two streams of a single run, standard error unit-buffered and tied as there.
+  requestErr_.setUnitBuffered(true);
+  requestErr_.tie(&requestOut_);
   // A signal to stop ends the batch at a line boundary, every answer computed written whole.
   catchStopSignals();
   out_.setLineAnswers(true);
@@ -254,23 +286,34 @@ int Batch::run(const CommandLine &base) {
     } else {
       LineWords words(line, scratch_, words_);
       {
-        // The two streams of a single run, standard error unit-buffered and tied as there.
-        CollectingWriter out(outBytes_);
-        CollectingWriter err(errBytes_);
-        err.setUnitBuffered(true);
-        err.tie(&out);
+        CollectingWriter &out = requestOut_;
+        CollectingWriter &err = requestErr_;
+        // The answer goes straight into its line when it is one line of bytes; otherwise, and
+        // for every message, through the writers, which turn LF into CR LF as a run would.
         status = guarded(
             out, err,
             [&] {
               const CommandLine request(base, words, keys_);
-              return runCommand(request, out);
+              computeAnswer(request, *answerText_);
+              if (!std::all_of(answerText_->begin(), answerText_->end(),
+                               [](char16_t unit) { return unit < 256 && unit != u'\n'; })) {
+                writeAnswer(out, *answerText_);
+              }
+              return 0;
             },
             &outcome);
         out.flush();
         err.flush();
+        out.reset();
+        err.reset();
       }
-      // Only a run that fails without printing the usage text has nothing on standard output.
-      answer(status, outcome, outBytes_->empty() ? *errBytes_ : *outBytes_);
+      if (outcome == Outcome::Answer && outBytes_->empty()) {
+        answer(status, outcome, *answerText_);
+      } else {
+        // Only a run that fails without printing the usage text has nothing on standard output.
+        answer(status, outcome, outBytes_->empty() ? *errBytes_ : *outBytes_);
+      }
+      answerText_.clear();
       words_.clear();
       outBytes_.clear();
       errBytes_.clear();
@@ -301,6 +344,62 @@ bool LineWords::next(std::u16string_view &argument) {
   if (position_ == line_.size()) {
     return false;
   }
+  // The common word is plain ASCII up to a blank: it goes over byte for code unit, with
+  // nothing to unquote or decode.
+  const char *from = line_.data() + position_;
+  const char *const end = line_.data() + line_.size();
+  char16_t *const start = words_.end();
+  char16_t *to = start;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, also past the end of the line (kLineSlack), where a word
+  // stops as it stops at a blank: the bytes from the first stop on are not taken, and what was
+  // written for them is wiped with the words.
+  const __m128i zero = _mm_setzero_si128();
+  for (;;) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+    const __m128i stops = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\t'))),
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')),
+                     _mm_cmpeq_epi8(x, _mm_set1_epi8('\\'))));
+    // The movemask of x itself adds the bytes of 0x80 and up.
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(stops, x)));
+    const auto left = static_cast<std::size_t>(end - from);
+    if (left < 16) {
+      mask |= 1u << left;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to), _mm_unpacklo_epi8(x, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + 8), _mm_unpackhi_epi8(x, zero));
+    if (mask != 0) {
+      const auto taken = static_cast<std::size_t>(std::countr_zero(mask));
+      from += taken;
+      to += taken;
+      break;
+    }
+    from += 16;
+    to += 16;
+  }
+#else
+  for (; from != end; ++from) {
+    const auto c = static_cast<unsigned char>(*from);
+    if (c == ' ' || c == '\t' || c == '"' || c == '\\' || c >= 0x80) {
+      break;
+    }
+    *to++ = c;
+  }
+#endif
+  const auto count = static_cast<std::size_t>(to - start);
+  words_.commit(0, count + kLineSlack);
+  if (from != end && !isBlank(*from)) {
+    return nextQuoted(argument);
+  }
+  words_.commit(count);
+  position_ += count;
+  argument = std::u16string_view(start, count);
+  return true;
+}
+
+bool LineWords::nextQuoted(std::u16string_view &argument) {
+  char16_t *const start = words_.end();
   bool quoted = false;
   while (position_ < line_.size() && (quoted || !isBlank(line_[position_]))) {
     const char c = line_[position_];
@@ -318,18 +417,21 @@ bool LineWords::next(std::u16string_view &argument) {
       quoted = !quoted;
       ++position_;
     } else {
-      // Plain bytes go over as a run: the common word has no quotes or backslashes at all.
-      const std::size_t start = position_;
+      // Plain bytes go over as a run.
+      const std::size_t run = position_;
       while (position_ < line_.size() && !endsPlainRun(line_[position_], quoted)) {
         ++position_;
       }
-      scratch_->append(line_.substr(start, position_ - start));
+      scratch_->append(line_.substr(run, position_ - run));
     }
   }
-  const std::size_t start = words_->size();
-  decodeArgument(*scratch_, *words_);
+  // Decoded through a text of its own, then copied beside the other words of the line.
+  Secret<Text> decoded;
+  decodeArgument(*scratch_, *decoded);
   scratch_.clear();
-  argument = std::u16string_view(*words_).substr(start);
+  std::copy(decoded->begin(), decoded->end(), start);
+  words_.commit(decoded->size());
+  argument = std::u16string_view(start, decoded->size());
   return true;
 }
 

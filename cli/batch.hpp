@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/secret.hpp"
 #include "cli/command_line.hpp"
 #include "cli/writer.hpp"
 
@@ -48,26 +47,6 @@ public:
 private:
   std::string_view bytes_;
   std::size_t piece_;
-};
-
-// The words of one request line, split at blanks and tabs outside double quotes. A backslash
-// is literal unless a run of them ends at a double quote: then 2n backslashes and the quote
-// give n backslashes and the quote opens or closes a quoted part, 2n+1 give n backslashes and
-// a literal quote. Each word is decoded as a program argument is, appended to words, which the
-// caller has reserved for a whole line (so that it never moves and the views of earlier words
-// stay valid) and clears after the request. scratch holds a word's bytes between splitting and
-// decoding, reserved likewise.
-class LineWords final : public ArgumentSource {
-public:
-  LineWords(std::string_view line, SecretString<char> &scratch, SecretString<char16_t> &words)
-      : line_(line), scratch_(scratch), words_(words) {}
-  bool next(std::u16string_view &argument) override;
-
-private:
-  std::string_view line_;
-  std::size_t position_ = 0;
-  SecretString<char> &scratch_;
-  SecretString<char16_t> &words_;
 };
 
 // Runs every request from in against base (a command line with batch set) and writes the

@@ -1,6 +1,7 @@
 #include "cli/option_table.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
@@ -341,13 +342,62 @@ constexpr Option kOptions[] = {
          }},
 };
 
+// The rows in the order of the length of their word, and where the rows of each length begin,
+// so that a lookup compares a word only with the words of its length.
+constexpr std::size_t kLongestWord = 24;
+struct WordIndex {
+  std::array<std::uint8_t, std::size(kOptions)> rows{};
+  std::array<std::uint64_t, std::size(kOptions)> keys{}; // wordKey of each row, in that order
+  std::array<std::uint8_t, kLongestWord + 2> start{};
+};
+
+// Characters 1 to 4 of a word (the first is always the hyphen) in one number, so that most
+// words of a length are told apart by one comparison.
+constexpr std::uint64_t wordKey(std::u16string_view word) {
+  std::uint64_t key = 0;
+  for (std::size_t i = 1; i < 5 && i < word.size(); ++i) {
+    key |= static_cast<std::uint64_t>(word[i]) << (16 * (i - 1));
+  }
+  return key;
+}
+
+constexpr WordIndex makeWordIndex() {
+  WordIndex index;
+  std::size_t next = 0;
+  // Within a length, the words of per-card data first: they are the ones a batch's requests
+  // name over and over.
+  for (std::size_t length = 0; length <= kLongestWord; ++length) {
+    index.start[length] = static_cast<std::uint8_t>(next);
+    for (const bool data : {true, false}) {
+      for (std::size_t row = 0; row < std::size(kOptions); ++row) {
+        if (kOptions[row].word.size() == length && kOptions[row].data == data) {
+          index.keys[next] = wordKey(kOptions[row].word);
+          index.rows[next++] = static_cast<std::uint8_t>(row);
+        }
+      }
+    }
+  }
+  index.start[kLongestWord + 1] = static_cast<std::uint8_t>(next);
+  return index;
+}
+
+constexpr WordIndex kWordIndex = makeWordIndex();
+static_assert(kWordIndex.start[kLongestWord + 1] == std::size(kOptions), "a word is too long");
+
 } // namespace
 
 std::span<const Option> optionTable() { return kOptions; }
 
 const Option *findOption(std::u16string_view word) {
-  for (const Option &option : kOptions) {
-    if (option.word.size() == word.size() && option.word == word) {
+  if (word.size() > kLongestWord) {
+    return nullptr;
+  }
+  const std::uint64_t key = wordKey(word);
+  for (std::size_t i = kWordIndex.start[word.size()]; i < kWordIndex.start[word.size() + 1]; ++i) {
+    const Option &option = kOptions[kWordIndex.rows[i]];
+    if (kWordIndex.keys[i] == key && option.word[0] == word[0] &&
+        option.word.substr(std::min<std::size_t>(5, word.size())) ==
+            word.substr(std::min<std::size_t>(5, word.size()))) {
       return &option;
     }
   }

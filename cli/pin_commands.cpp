@@ -128,7 +128,7 @@ void checkCalcPvv(const CommandLine &cl) {
 }
 
 void answerCalcPvv(const CommandLine &cl, Text &answer) {
-  answer += formatPvv(computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv->cipher()));
+  appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv->cipher()));
 }
 
 void checkCalcPinBlock(const CommandLine &cl) {

@@ -78,6 +78,11 @@ void appendUtf8(std::string &out, char32_t point) {
 void decodeArgument(std::string_view bytes, Text &text) {
   text.reserve(text.size() + bytes.size());
   while (!bytes.empty()) {
+    if (static_cast<unsigned char>(bytes[0]) < 0x80) {
+      text.push_back(static_cast<char16_t>(bytes[0]));
+      bytes.remove_prefix(1);
+      continue;
+    }
     char32_t point = 0;
     const std::size_t length = sequenceAt(bytes, point);
     if (length == 0) {

@@ -5,10 +5,6 @@
 
 namespace tolvane {
 
-namespace {
-
-// An answer that cannot be written whole must not look like success, and must not leave half
-// of itself behind: a character the stream cannot carry is refused before anything is written.
 void writeAnswer(TextWriter &out, const Text &answer) {
   for (const char16_t unit : answer) {
     if (unit >= 256) {
@@ -21,12 +17,14 @@ void writeAnswer(TextWriter &out, const Text &answer) {
   }
 }
 
-} // namespace
+void computeAnswer(const CommandLine &commandLine, Text &answer) {
+  commandLine.checkGuards();
+  commandLine.command->answer(commandLine, answer);
+}
 
 int runCommand(const CommandLine &commandLine, TextWriter &out) {
-  commandLine.checkGuards();
   Secret<Text> answer;
-  commandLine.command->answer(commandLine, *answer);
+  computeAnswer(commandLine, *answer);
   writeAnswer(out, *answer);
   return 0;
 }

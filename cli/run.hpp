@@ -10,8 +10,16 @@
 
 namespace tolvane {
 
-// Checks the guards, runs the command and writes its answer to out. Returns 0; throws what the
-// command throws, and excOutputFailure when the answer cannot be written whole.
+// Checks the guards and computes the command's whole answer, appended to answer. Throws what
+// the command throws.
+void computeAnswer(const CommandLine &commandLine, Text &answer);
+
+// An answer that cannot be written whole must not look like success, and must not leave half
+// of itself behind: a character the stream cannot carry (256 or above) is refused, with
+// excOutputFailure, before anything is written; so is a failed write.
+void writeAnswer(TextWriter &out, const Text &answer);
+
+// computeAnswer and writeAnswer to out. Returns 0.
 int runCommand(const CommandLine &commandLine, TextWriter &out);
 
 // What a run wrote: its answer, a usage text, or a message of one of the three classes.

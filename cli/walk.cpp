@@ -40,14 +40,21 @@ bool ArgvArgumentSource::next(std::u16string_view &argument) {
 
 namespace {
 
+std::size_t lineBreakIn(std::u16string_view word) {
+  std::size_t i = 0;
+  while (i < word.size() && word[i] != u'\r' && word[i] != u'\n') {
+    ++i;
+  }
+  return i;
+}
+
 // Whether -batch stands among the option words, so that the walk knows it from the start: a key
 // file before it must already be refused if it is the batch's input. Values are skipped as the
 // walk skips them; the look stops where the walk would stop.
 bool namesBatch(std::span<const Text> args) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::u16string_view word(args[i]);
-    const Option *option =
-        findOption(word.substr(0, std::min(word.size(), word.find_first_of(u"\r\n"))));
+    const Option *option = findOption(word.substr(0, lineBreakIn(word)));
     if (option == nullptr || (option->takesValue() && ++i == args.size())) {
       return false;
     }
@@ -84,7 +91,7 @@ void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest, b
   std::u16string_view arg;
   while (source.next(arg)) {
     // Only the option word is cut; values are taken exactly as they come.
-    arg = arg.substr(0, std::min(arg.size(), arg.find_first_of(u"\r\n")));
+    arg = arg.substr(0, lineBreakIn(arg));
     const Option *option = findOption(arg);
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);

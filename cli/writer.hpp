@@ -24,6 +24,8 @@ public:
   void writeBytes(std::string_view bytes);
   // Hands every pending byte to the sink; false once the stream has failed.
   bool flush();
+  // After a flush: the stream may be written again, even if it had failed.
+  void reset() { failed_ = false; }
 
   // A unit-buffered stream flushes after every write.
   void setUnitBuffered(bool on) { unitBuffered_ = on; }

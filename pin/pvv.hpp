@@ -18,7 +18,7 @@ int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
 // fewer than four, the nibbles 10..15 follow, again from the left, each less 10.
 int decimalisePvv(const NibbleBlock &cipher);
 
-// The PVV as exactly four digits, leading zeros kept: 7 gives "0007".
-Text formatPvv(int pvv);
+// Appends the PVV as exactly four digits, leading zeros kept: 7 gives "0007".
+void appendPvv(Text &text, int pvv);
 
 } // namespace tolvane
