@@ -80,6 +80,12 @@ struct CommandLine {
   std::u16string_view kpeKcv;   // the same for the KPE
   bool batch = false;           // -batch was walked on the command line
 
+  // IBM 3624 offsets, under the KPV.
+  std::u16string_view validationData;                       // 1..16 hex digits when given
+  std::u16string_view validationPad = u"F";                 // one hex digit
+  std::u16string_view decimalisation = u"0123456789012345"; // 16 decimal digits
+  std::u16string_view offset;                               // 4..12 decimal digits when given
+
 private:
   void walk(ArgumentSource &source, KeyStore &keys, bool inRequest);
 };
