@@ -40,6 +40,11 @@ void answerVerifyPan(const CommandLine &commandLine, Text &answer);
 void checkFixPan(const CommandLine &commandLine);
 void answerFixPan(const CommandLine &commandLine, Text &answer);
 
+// Card verification values (card_commands.cpp).
+void checkCalcCvv(const CommandLine &commandLine);
+void answerCalcCvv(const CommandLine &commandLine, Text &answer);
+void checkVerifyCvv(const CommandLine &commandLine);
+void answerVerifyCvv(const CommandLine &commandLine, Text &answer);
 
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);

@@ -52,10 +52,12 @@ private:
 struct KeyStore {
   KeySlot kpv; // only K1||K2: the third key of a 48-digit KPV is never used
   KeySlot kpe;
+  KeySlot cvk; // key A then key B
 
   void clear() {
     kpv.clear();
     kpe.clear();
+    cvk.clear();
   }
 };
 

@@ -81,6 +81,16 @@ constexpr Option kOptions[] = {
      .line = u"verify a pinblock or PIN against an IBM 3624 offset",
      .check = checkVerifyOffset,
      .answer = answerVerifyOffset},
+    {.word = u"-calccvv",
+     .group = OptionGroup::Command,
+     .line = u"compute a CVV, CVV2 or iCVV from components",
+     .check = checkCalcCvv,
+     .answer = answerCalcCvv},
+    {.word = u"-verifycvv",
+     .group = OptionGroup::Command,
+     .line = u"verify a CVV, CVV2 or iCVV",
+     .check = checkVerifyCvv,
+     .answer = answerVerifyCvv},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -175,6 +185,30 @@ constexpr Option kOptions[] = {
      .refused = u"offset must be 4 to 12 digits",
      .accept = [](Value v) { return v.size() >= 4 && v.size() <= 12 && allDecimal(v); },
      .apply = [](Context &c, Value v) { c.commandLine.offset = v; }},
+    {.word = u"-expiry",
+     .group = OptionGroup::Value,
+     .placeholder = u"YYMM",
+     .line = u"card expiry date (4 digits, as on the stripe)",
+     .missing = u"missing expiry date",
+     .refused = u"expiry date must be 4 digits",
+     .accept = [](Value v) { return v.size() == 4 && allDecimal(v); },
+     .apply = [](Context &c, Value v) { c.commandLine.expiry = v; }},
+    {.word = u"-servicecode",
+     .group = OptionGroup::Value,
+     .placeholder = u"CODE",
+     .line = u"service code (3 digits; 000 for CVV2, 999 for iCVV)",
+     .missing = u"missing service code",
+     .refused = u"service code must be 3 digits",
+     .accept = [](Value v) { return v.size() == 3 && allDecimal(v); },
+     .apply = [](Context &c, Value v) { c.commandLine.serviceCode = v; }},
+    {.word = u"-cvv",
+     .group = OptionGroup::Value,
+     .placeholder = u"CVVDIGITS",
+     .line = u"CVV, CVV2 or iCVV (3 digits)",
+     .missing = u"missing CVV",
+     .refused = u"CVV must be 3 digits",
+     .accept = [](Value v) { return v.size() == 3 && allDecimal(v); },
+     .apply = [](Context &c, Value v) { c.commandLine.cvv = v; }},
 
     // Keys and their guards.
     {.word = u"-kpv",
@@ -222,6 +256,30 @@ constexpr Option kOptions[] = {
            keyFromFile(c.keys.kpe, kTdes, v, 24, {8, 16, 24}, u"KPE from file 24, 16 or 8 bytes");
            c.commandLine.kpe = &c.keys.kpe;
          }},
+    {.word = u"-cvk",
+     .group = OptionGroup::Key,
+     .placeholder = u"CVKHEX",
+     .line = u"Card Verification Key, key A then key B (hex)",
+     .missing = u"missing CVK",
+     .refused = u"CVK must be 32 or 16 hex digits",
+     .accept = [](Value v) { return (v.size() == 16 || v.size() == 32) && allHex(v); },
+     .apply =
+         [](Context &c, Value v) {
+           keyFromHex(c.keys.cvk, kTdes, v);
+           c.commandLine.cvk = &c.keys.cvk;
+         }},
+    {.word = u"-cvkfile",
+     .group = OptionGroup::Key,
+     .placeholder = u"FILE",
+     .line = u"read binary CVK from a file (8 or 16 bytes)",
+     .missing = u"missing CVK filename",
+     .apply =
+         [](Context &c, Value v) {
+           // Read one byte past the longest key, so that a longer file is refused, as a CVK
+           // of more than 32 hex digits is.
+           keyFromFile(c.keys.cvk, kTdes, v, 17, {8, 16}, u"CVK from file 16 or 8 bytes");
+           c.commandLine.cvk = &c.keys.cvk;
+         }},
     {.word = u"-kpvkcv",
      .group = OptionGroup::Key,
      .placeholder = u"KCV",
@@ -238,6 +296,14 @@ constexpr Option kOptions[] = {
      .refused = u"KPE check value must be 4 or 6 hex digits",
      .accept = checkValue,
      .apply = [](Context &c, Value v) { c.commandLine.kpeKcv = v; }},
+    {.word = u"-cvkkcv",
+     .group = OptionGroup::Key,
+     .placeholder = u"KCV",
+     .line = u"refuse to run unless the CVK's check value begins so",
+     .missing = u"missing CVK check value",
+     .refused = u"CVK check value must be 4 or 6 hex digits",
+     .accept = checkValue,
+     .apply = [](Context &c, Value v) { c.commandLine.cvkKcv = v; }},
 
     // Switches.
     {.word = u"-suppressluhn",

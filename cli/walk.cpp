@@ -23,6 +23,8 @@ constexpr Guard kGuards[] = {
      u"KPV check value does not match"},
     {&CommandLine::kpeKcv, &CommandLine::kpe, u"kpekcv requires either of -kpe or -kpefile",
      u"KPE check value does not match"},
+    {&CommandLine::cvkKcv, &CommandLine::cvk, u"cvkkcv requires either of -cvk or -cvkfile",
+     u"CVK check value does not match"},
 };
 
 } // namespace
