@@ -113,7 +113,7 @@ void checkCalcOffset(const CommandLine &cl) {
 }
 
 void answerCalcOffset(const CommandLine &cl, Text &answer) {
-  answer += pinOffset(cl.pin, naturalPinInputsOf(cl), cl.kpv->cipher());
+  answer += *pinOffset(cl.pin, naturalPinInputsOf(cl), cl.kpv->cipher());
 }
 
 // The PIN comes from the block when one is given (which then needs the PAN, as for

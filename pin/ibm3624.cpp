@@ -34,14 +34,14 @@ Secret<Digits> naturalDigits(const NaturalPinInputs &inputs, const Cipher &kpv) 
 
 } // namespace
 
-Text pinOffset(std::u16string_view pin, const NaturalPinInputs &inputs, const Cipher &kpv) {
+Secret<Text> pinOffset(std::u16string_view pin, const NaturalPinInputs &inputs, const Cipher &kpv) {
   assert(pin.size() <= 16);
   const Secret<Digits> natural = naturalDigits(inputs, kpv);
-  Text offset(pin.size(), u'0');
+  Secret<Text> offset(Text(pin.size(), u'0'));
   for (std::size_t i = 0; i < pin.size(); ++i) {
     // Digit by digit: no borrow passes from one position to the next.
     const int digit = (digitValue(pin[i]) - (*natural)[i] + 10) % 10;
-    offset[i] = static_cast<char16_t>(u'0' + digit);
+    (*offset)[i] = static_cast<char16_t>(u'0' + digit);
   }
   return offset;
 }

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "base/secret.hpp"
 #include "base/text.hpp"
 #include "crypto/cipher.hpp"
 
@@ -19,7 +20,8 @@ struct NaturalPinInputs {
 
 // pin: 4..12 decimal digits; kpv: a two-key Triple-DES key (K1 = K2 for single DES). The offset
 // has as many digits as the PIN: each is the PIN digit less the natural PIN digit, modulo 10.
-Text pinOffset(std::u16string_view pin, const NaturalPinInputs &inputs, const Cipher &kpv);
+// With the natural PIN it gives the PIN, so it is kept as a secret.
+Secret<Text> pinOffset(std::u16string_view pin, const NaturalPinInputs &inputs, const Cipher &kpv);
 
 // pin: 4..12 decimal digits; offset: 4 to pin.size() decimal digits. True when the offset added
 // to the natural PIN gives the PIN's rightmost offset.size() digits; the comparison takes the
