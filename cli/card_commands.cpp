@@ -1,10 +1,47 @@
-// The card-number commands: the Luhn verdict and the repaired check digit.
+// The card-number commands: the Luhn verdict, the repaired check digit, and the card
+// verification values.
 
+#include <algorithm>
+#include <array>
+
+#include "base/digits.hpp"
+#include "card/cvv.hpp"
 #include "card/luhn.hpp"
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
 
 namespace tolvane {
+
+namespace {
+
+// The PAN, expiry date and service code fill at most the 32 digits of the two blocks.
+constexpr std::size_t kLongestCvvPan = 32 - 4 - 3;
+
+void checkCvv(const CommandLine &cl, bool verifying) {
+  checkPan(cl);
+  if (cl.pan.empty() || cl.expiry.empty() || cl.serviceCode.empty() || !cl.cvk ||
+      (verifying && cl.cvv.empty())) {
+    throw excCL_RequiredParameterMissing(
+        verifying
+            ? u"verifycvv requires -pan, -expiry, -servicecode, -cvv, and either of -cvk or "
+              u"-cvkfile"
+            : u"calccvv requires -pan, -expiry, -servicecode, and either of -cvk or -cvkfile");
+  }
+  // Only a PAN let through by -suppressluhn can fail this.
+  if (cl.pan.size() > kLongestCvvPan || !allDecimal(cl.pan)) {
+    throw excCL_MalformedParameter(u"PAN must be 25 digits or fewer to form the CVV field");
+  }
+}
+
+// The slot holds A||B; the first step of the CVV is single DES under key A alone.
+Secret<std::array<std::uint8_t, 16>> keyATwice(const KeySlot &cvk) {
+  Secret<std::array<std::uint8_t, 16>> key;
+  std::copy_n(cvk.bytes().begin(), 8, key->begin());
+  std::copy_n(cvk.bytes().begin(), 8, key->begin() + 8);
+  return key;
+}
+
+} // namespace
 
 void checkVerifyPan(const CommandLine &cl) {
   if (cl.pan.empty()) {
@@ -30,6 +67,25 @@ void answerFixPan(const CommandLine &cl, Text &answer) {
   const std::u16string_view kept = cl.pan.substr(0, cl.pan.size() - 1);
   answer += kept;
   answer.push_back(static_cast<char16_t>(u'0' + luhnCheckDigit(kept)));
+}
+
+void checkCalcCvv(const CommandLine &cl) { checkCvv(cl, false); }
+
+void answerCalcCvv(const CommandLine &cl, Text &answer) {
+  const Cipher keyA(CipherAlgorithm::Tdes, *keyATwice(*cl.cvk));
+  const Secret<CvvDigits> cvv =
+      computeCvv(cl.pan, cl.expiry, cl.serviceCode, keyA, cl.cvk->cipher());
+  for (const std::uint8_t digit : *cvv) {
+    answer.push_back(static_cast<char16_t>(u'0' + digit));
+  }
+}
+
+void checkVerifyCvv(const CommandLine &cl) { checkCvv(cl, true); }
+
+void answerVerifyCvv(const CommandLine &cl, Text &answer) {
+  const Cipher keyA(CipherAlgorithm::Tdes, *keyATwice(*cl.cvk));
+  answer +=
+      verifyCvv(cl.pan, cl.expiry, cl.serviceCode, cl.cvv, keyA, cl.cvk->cipher()) ? u"Y" : u"N";
 }
 
 } // namespace tolvane

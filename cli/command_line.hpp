@@ -11,7 +11,7 @@
 // - Of several command options the last one wins, silently; -help, -help2 and -helpall end the
 //   walk where they stand, so options after them are never looked at.
 // - A value given twice: the later one replaces the earlier. Options that fill the same field
-//   (-kpv and -kpvfile, -kpe and -kpefile) follow the same rule.
+//   (-kpv and -kpvfile, -kpe and -kpefile, -cvk and -cvkfile) follow the same rule.
 // - After the walk, the command's own checks (cli/commands.hpp), then that each check-value
 //   guard has its key. Whether a guard matches is checked after this, before the command runs.
 // - -batch defers those checks: they run for each request of the batch, on the command line's
@@ -63,8 +63,8 @@ struct CommandLine {
   // Throws for the first check the command line fails: no command, the command's own checks,
   // a guard without its key.
   void check() const;
-  // Throws excProblem "KPV check value does not match" (or KPE) when a key's check value does
-  // not begin as its guard says. Run after check(), before the command.
+  // Throws excProblem "KPV check value does not match" (or KPE, or CVK) when a key's check value
+  // does not begin as its guard says. Run after check(), before the command.
   void checkGuards() const;
 
   const Option *command = nullptr; // the row of the command word; null when none was given
@@ -85,6 +85,19 @@ struct CommandLine {
   bool batch = false;             // -batch was walked on the command line
   bool jsonl = false;             // a batch answers in JSON Lines
   bool locked = false;            // a batch's requests may give per-card data only
+
+  // IBM 3624 offsets, under the KPV.
+  std::u16string_view validationData;                       // 1..16 hex digits when given
+  std::u16string_view validationPad = u"F";                 // one hex digit
+  std::u16string_view decimalisation = u"0123456789012345"; // 16 decimal digits
+  std::u16string_view offset;                               // 4..12 decimal digits when given
+
+  // Card verification values.
+  std::u16string_view expiry;      // 4 decimal digits when given
+  std::u16string_view serviceCode; // 3 decimal digits when given
+  std::u16string_view cvv;         // 3 decimal digits when given
+  const KeySlot *cvk = nullptr;    // the card verification key, A||B (A||A for one key)
+  std::u16string_view cvkKcv;      // 4 or 6 hex digits: the CVK's check value begins so
 
 private:
   void walk(ArgumentSource &source, KeyStore &keys, bool inRequest, bool inBatch);

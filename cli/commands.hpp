@@ -34,11 +34,23 @@ void answerUncalcPinBlock(const CommandLine &commandLine, Text &answer);
 void checkTranslate(const CommandLine &commandLine);
 void answerTranslate(const CommandLine &commandLine, Text &answer);
 
+// IBM 3624 offsets (pin_commands.cpp).
+void checkCalcOffset(const CommandLine &commandLine);
+void answerCalcOffset(const CommandLine &commandLine, Text &answer);
+void checkVerifyOffset(const CommandLine &commandLine);
+void answerVerifyOffset(const CommandLine &commandLine, Text &answer);
+
 // Card numbers (card_commands.cpp).
 void checkVerifyPan(const CommandLine &commandLine);
 void answerVerifyPan(const CommandLine &commandLine, Text &answer);
 void checkFixPan(const CommandLine &commandLine);
 void answerFixPan(const CommandLine &commandLine, Text &answer);
+
+// Card verification values (card_commands.cpp).
+void checkCalcCvv(const CommandLine &commandLine);
+void answerCalcCvv(const CommandLine &commandLine, Text &answer);
+void checkVerifyCvv(const CommandLine &commandLine);
+void answerVerifyCvv(const CommandLine &commandLine, Text &answer);
 
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);

@@ -53,11 +53,13 @@ struct KeyStore {
   KeySlot kpv;   // only K1||K2: the third key of a 48-digit KPV is never used
   KeySlot kpe;   // Triple-DES or AES
   KeySlot toKpe; // the same, for the block -translate makes
+  KeySlot cvk;   // key A then key B
 
   void clear() {
     kpv.clear();
     kpe.clear();
     toKpe.clear();
+    cvk.clear();
   }
 };
 

@@ -1,4 +1,4 @@
-// The PVV and PIN-block commands.
+// The PVV, PIN-block and IBM 3624 offset commands.
 
 #include <string>
 
@@ -7,6 +7,7 @@
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
+#include "pin/ibm3624.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
 
@@ -81,6 +82,19 @@ PinBlock blockOf(const CommandLine &cl) {
   block.size = cl.pinBlockHex.size() / 2;
   hexToBytes(cl.pinBlockHex, block.bytes.data());
   return block;
+}
+
+// The IBM 3624 commands take shorter PINs than the PIN blocks carry.
+constexpr std::size_t kLongestOffsetPin = 12;
+constexpr const char16_t *kOffsetPinLength = u"PIN must be 4 to 12 digits for an offset";
+constexpr const char16_t *kOffsetTooLong = u"offset must not be longer than the PIN";
+
+NaturalPinInputs naturalPinInputsOf(const CommandLine &cl) {
+  return {cl.validationData, cl.validationPad.front(), cl.decimalisation};
+}
+
+bool offsetMatches(const CommandLine &cl, std::u16string_view pin) {
+  return verifyPinOffset(pin, cl.offset, naturalPinInputsOf(cl), cl.kpv->cipher());
 }
 
 } // namespace
@@ -198,6 +212,58 @@ void answerTranslate(const CommandLine &cl, Text &answer) {
     throw excProblem(refusal);
   }
   appendHex(answer, makePinBlock(to, *pin, cl.pan, cipherOf(cl.toKpe), systemRandom())->span());
+}
+
+void checkCalcOffset(const CommandLine &cl) {
+  require(!cl.pin.empty() && !cl.validationData.empty() && cl.kpv,
+          u"calcoffset requires -pin, -valdata, and either of -kpv or -kpvfile");
+  if (cl.pin.size() > kLongestOffsetPin) {
+    throw excCL_MalformedParameter(kOffsetPinLength);
+  }
+}
+
+void answerCalcOffset(const CommandLine &cl, Text &answer) {
+  answer += *pinOffset(cl.pin, naturalPinInputsOf(cl), cl.kpv->cipher());
+}
+
+// The PIN comes from the block when one is given (which then needs the PAN, as for
+// -uncalcpinblock), otherwise from -pin.
+void checkVerifyOffset(const CommandLine &cl) {
+  const bool fromBlock = !cl.pinBlockHex.empty();
+  const bool panNeeded = fromBlock && checkPanFor(cl, formatOf(cl));
+  require(!cl.offset.empty() && !cl.validationData.empty() && (fromBlock || !cl.pin.empty()) &&
+              cl.kpv,
+          u"verifyoffset requires -offset, -valdata, either of -pinblock or -pin, and either of "
+          u"-kpv or -kpvfile");
+  if (fromBlock) {
+    require(!panNeeded || !cl.pan.empty(), u"verifyoffset requires -pan with -pinblock");
+    checkBlockWords(cl);
+    return;
+  }
+  if (cl.pin.size() > kLongestOffsetPin) {
+    throw excCL_MalformedParameter(kOffsetPinLength);
+  }
+  if (cl.offset.size() > cl.pin.size()) {
+    throw excCL_MalformedParameter(kOffsetTooLong);
+  }
+}
+
+// A PIN from a block is known only now: the same length checks, as problems with the data.
+void answerVerifyOffset(const CommandLine &cl, Text &answer) {
+  bool matches = false;
+  if (cl.pinBlockHex.empty()) {
+    matches = offsetMatches(cl, cl.pin);
+  } else {
+    const Secret<Text> pin = pinOfBlock(cl);
+    if (pin->size() > kLongestOffsetPin) {
+      throw excProblem(kOffsetPinLength);
+    }
+    if (cl.offset.size() > pin->size()) {
+      throw excProblem(kOffsetTooLong);
+    }
+    matches = offsetMatches(cl, *pin);
+  }
+  answer += matches ? u"Y" : u"N";
 }
 
 } // namespace tolvane

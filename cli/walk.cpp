@@ -26,6 +26,8 @@ constexpr Guard kGuards[] = {
     {&CommandLine::toKpeKcv, &CommandLine::toKpe,
      u"tokpekcv requires one of -tokpe, -tokpefile, -tokpeaes or -tokpeaesfile",
      u"TOKPE check value does not match"},
+    {&CommandLine::cvkKcv, &CommandLine::cvk, u"cvkkcv requires either of -cvk or -cvkfile",
+     u"CVK check value does not match"},
 };
 
 } // namespace

@@ -88,6 +88,8 @@ def core_check(binary):
         (["-calcpinblock", "-pin", "97315", "-pan", PAN, "-kpe", kpe], kpe, "97315", None),
         (["-calcpinblock", "-pin", "97315", "-pan", PAN, "-kpefile", "{fifo}"], kpe, "97315", kpe),
         (["-uncalcpinblock", "-pinblock", "0412AC89ABCDEF67", "-pan", PAN, "-kpe", kpe], kpe, "97315", None),
+        # The CVV's single-DES step takes key A alone, a copy of the key's first half.
+        (["-calccvv", "-pan", PAN, "-expiry", "2512", "-servicecode", "101", "-cvk", KEY], KEY, "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
