@@ -40,6 +40,18 @@ bool allDecimal(std::u16string_view text) {
 
 bool allHex(std::u16string_view text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
 
+void decimaliseNibbles(const NibbleBlock &block, std::span<std::uint8_t> digits) {
+  std::size_t count = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 16 && count < digits.size(); ++i) {
+      const int nibble = getNibble(block, i);
+      if ((nibble <= 9) == (pass == 0)) {
+        digits[count++] = static_cast<std::uint8_t>(pass == 0 ? nibble : nibble - 10);
+      }
+    }
+  }
+}
+
 void hexToBytes(std::u16string_view hex, std::uint8_t *out) {
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
     out[i / 2] = hexPairToByte(&hex[i]);

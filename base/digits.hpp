@@ -48,6 +48,11 @@ std::uint8_t hexPairToByte(const char16_t *pair);
 // Writes two upper-case hex digits, high nibble first, and no terminator.
 void byteToHexPair(std::uint8_t byte, char16_t *pair);
 
+// The first digits.size() (at most 16) digits of a block, as the PVV and the CVV take them:
+// its decimal nibbles from the left; when there are too few, its nibbles 10..15 follow, again
+// from the left, each less 10. Every nibble is one or the other, so there are always enough.
+void decimaliseNibbles(const NibbleBlock &block, std::span<std::uint8_t> digits);
+
 // Checked hex text (an even number of hex digits) into hex.size() / 2 bytes at out.
 void hexToBytes(std::u16string_view hex, std::uint8_t *out);
 // Two upper-case hex digits per byte, appended to text.

@@ -7,25 +7,6 @@
 
 namespace tolvane {
 
-namespace {
-
-// The three digits of a block: its decimal nibbles from the left; when there are fewer than
-// three, its nibbles A to F follow, again from the left, as 0 to 5. Sixteen nibbles always
-// hold three of one kind or the other.
-void decimalise(const NibbleBlock &block, CvvDigits &value) {
-  std::size_t count = 0;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (int i = 0; i < 16 && count < value.size(); ++i) {
-      const int nibble = getNibble(block, i);
-      if ((nibble <= 9) == (pass == 0)) {
-        value[count++] = static_cast<std::uint8_t>(pass == 0 ? nibble : nibble - 10);
-      }
-    }
-  }
-}
-
-} // namespace
-
 Secret<CvvDigits> computeCvv(std::u16string_view pan, std::u16string_view expiry,
                              std::u16string_view serviceCode, const Cipher &keyA,
                              const Cipher &keyAB) {
@@ -43,7 +24,7 @@ Secret<CvvDigits> computeCvv(std::u16string_view pan, std::u16string_view expiry
   xorBlocks(result->data(), result->data(), field->data() + 8);
   keyAB.encrypt(result->data(), result->data());
   Secret<CvvDigits> value;
-  decimalise(*result, *value);
+  decimaliseNibbles(*result, *value);
   return value;
 }
 

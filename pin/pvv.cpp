@@ -1,26 +1,16 @@
 #include "pin/pvv.hpp"
 
+#include <array>
 #include <cassert>
 
 #include "base/secret.hpp"
 
 namespace tolvane {
 
-// Every nibble is either decimal or 10..15, so the two passes always find four digits.
 int decimalisePvv(const NibbleBlock &block) {
-  int value = 0;
-  int count = 0;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (int i = 0; i < 16 && count < 4; ++i) {
-      const int nibble = getNibble(block, i);
-      const bool wanted = pass == 0 ? nibble <= 9 : nibble >= 10;
-      if (wanted) {
-        value = value * 10 + (pass == 0 ? nibble : nibble - 10);
-        ++count;
-      }
-    }
-  }
-  return value;
+  std::array<std::uint8_t, 4> digits{};
+  decimaliseNibbles(block, digits);
+  return ((digits[0] * 10 + digits[1]) * 10 + digits[2]) * 10 + digits[3];
 }
 
 int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
