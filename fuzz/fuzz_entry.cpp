@@ -43,55 +43,70 @@ std::vector<Text> argumentsFrom(std::string_view input) {
   return args;
 }
 
-// The key-file options open whatever file they are given. Every argument after one that starts
-// with such an option word (as every word the parser could take for one does) is replaced by
+// The key-file options (every word ending in "file") open whatever file they are given. Every
+// argument after such an option word (up to a CR or LF, as the parser cuts it) is replaced by
 // one of a few fixed paths, chosen by its first code unit: a missing file, a directory, and key
-// files of 5, 8, 16, 17 and 24 bytes that the build writes. Running from the end decides on
+// files of 5, 8, 16, 17, 24 and 32 bytes that the build writes. Running from the end decides on
 // the arguments as given, so in "-kpvfile -kpvfile X" both the second word and X are replaced.
 void confineKeyFiles(std::vector<Text> &args) {
-  constexpr const char *names[] = {"missing", ".", "key5", "key8", "key16", "key17", "key24"};
+  constexpr const char *names[] = {"missing", ".",     "key5",  "key8",
+                                   "key16",   "key17", "key24", "key32"};
+  const auto namesFile = [](std::u16string_view word) {
+    word = word.substr(0, std::min(word.size(), word.find_first_of(u"\r\n")));
+    return word.starts_with(u'-') && word.ends_with(u"file");
+  };
   for (std::size_t i = args.size(); i-- > 2;) {
-    if (args[i - 1].starts_with(u"-kpvfile") || args[i - 1].starts_with(u"-kpefile")) {
+    if (namesFile(args[i - 1])) {
       const std::size_t pick = args[i].empty() ? 0 : args[i][0] % std::size(names);
       args[i] = textOf(std::string(TOLVANE_FUZZ_KEY_DIR "/") + names[pick]);
     }
   }
 }
 
-// Status 0 must come with an answer alone, status 1 with the usage text alone or an error
-// message alone that starts with one of the entry's three prefixes; neither an answer nor an
-// error message ends with a line break.
+// Status 0 must come with an answer alone or the list of -helpall, status 1 with the usage text
+// alone or an error message alone that starts with one of the entry's three prefixes; neither
+// an answer nor an error message ends with a line break.
 bool shapeFits(int status, const std::string &out, const std::string &err) {
-  static const auto usageText = [](bool showAll) {
+  static const auto usageText = [](int which) {
     StringWriter writer;
-    printUsage(showAll, writer);
+    which < 2 ? printUsage(which == 1, writer) : printOptionWords(writer);
     writer.flush();
     return writer.bytes();
   };
-  static const std::string usage = usageText(false), usageAll = usageText(true);
+  static const std::string usage = usageText(0), usageAll = usageText(1), words = usageText(2);
   static constexpr std::string_view prefixes[] = {
       "problem:  ", "Command line problem:  ", "Horror!  "};
   const bool usageAlone = status == 1 && (out == usage || out == usageAll) && err.empty();
   const bool answerAlone = status == 0 && !out.empty() && !out.ends_with('\n') && err.empty();
+  const bool wordsAlone = status == 0 && out == words && err.empty();
   const bool errorAlone =
       status == 1 && out.empty() && !err.ends_with('\n') &&
       std::ranges::any_of(prefixes, [&err](std::string_view p) { return err.starts_with(p); });
-  return usageAlone || answerAlone || errorAlone;
+  return usageAlone || answerAlone || wordsAlone || errorAlone;
 }
 
-// One answer line per request line: a status, a tab and the text with every backslash, tab,
-// CR and LF escaped; the batch fails when a request did.
+// One answer line per request line: a status, a tab and the text with every NUL, backslash,
+// tab, CR and LF escaped; or under -jsonl an object of printable ASCII whose first member is
+// the status. The batch fails when a request did.
 bool batchFits(int status, const std::string &out, const std::string &err, std::string_view in) {
   const auto requests = std::ranges::count(in, '\n') + (in.empty() || in.ends_with('\n') ? 0 : 1);
   bool anyFailed = false;
   for (std::size_t start = 0, end; start < out.size(); start = end + 1) {
     end = std::min(out.find('\n', start), out.size());
     const std::string_view line(out.data() + start, end - start);
+    if (line.starts_with(R"({"status":)") && line.size() > 10) {
+      if (std::ranges::any_of(line, [](char c) { return c < 0x20 || c > 0x7E; }) ||
+          (line[10] != '0' && line[10] != '1')) {
+        return false;
+      }
+      anyFailed |= line[10] == '1';
+      continue;
+    }
     for (std::size_t i = 2; i < line.size(); i += line[i] == '\\' ? 2 : 1) {
       if (line[i] == '\t' || line[i] == '\r' ||
           (line[i] == '\\' &&
            (i + 1 == line.size() ||
-            std::string_view("\\trn").find(line[i + 1]) == std::string_view::npos))) {
+            std::string_view("\\0trn").find(line[i + 1]) == std::string_view::npos))) {
         return false;
       }
     }
@@ -143,26 +158,32 @@ Run run(std::vector<Text> args, std::initializer_list<Text> more = {}, std::stri
 
 // Whatever the arguments select, two -calcpinblock words after them select that command: the
 // first may be taken as the value of an option left without one, but then the second is read
-// as an option. A block X so made must decode under the same arguments to a PIN P, and P must
-// make X again, which shows that P is the PIN the arguments gave: under one PAN and key the
-// block is a one-to-one function of the PIN.
+// as an option (unless -helpall, which ends the walk, came first). A block X so made must
+// decode under the same arguments to a PIN P, and P must make X again, which shows that P is
+// the PIN the arguments gave: under one PAN and key the block is a one-to-one function of the
+// PIN. A format that draws a fill makes another block Y instead, which must decode to P too.
 void checkPinBlockRoundTrip(std::vector<Text> args) {
   args.insert(args.end(), {u"-calcpinblock", u"-calcpinblock"});
   const Run made = run(args);
-  if (made.status != 0 || made.out.empty()) { // a batch with no input answers nothing
-    return;
+  if (made.status != 0 || made.out.empty() || made.out.ends_with('\n')) {
+    return; // a batch with no input answers nothing; -helpall lists the words
   }
-  if (made.out.size() != 16 ||
+  if ((made.out.size() != 16 && made.out.size() != 32) ||
       made.out.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
-    made.violation("the PIN block made is not 16 upper-case hex digits");
+    made.violation("the PIN block made is not 16 or 32 upper-case hex digits");
   }
-  const Run decoded = run(args, {u"-uncalcpinblock", u"-pinblock", textOf(made.out)});
-  if (decoded.status != 0 || decoded.out.size() < 4 || decoded.out.size() > 14 ||
-      decoded.out.find_first_not_of("0123456789") != std::string::npos) {
-    decoded.violation("a PIN block the program made does not decode to a PIN of 4 to 14 digits");
-  }
-  const Run remade = run(args, {u"-pin", textOf(decoded.out)});
-  if (remade.status != 0 || remade.out != made.out) {
+  const Text blockWord = made.out.size() == 16 ? u"-pinblock" : u"-pinblockaes";
+  const auto decode = [&](const std::string &block) {
+    const Run decoded = run(args, {u"-uncalcpinblock", blockWord, textOf(block)});
+    if (decoded.status != 0 || decoded.out.size() < 4 || decoded.out.size() > 14 ||
+        decoded.out.find_first_not_of("0123456789") != std::string::npos) {
+      decoded.violation("the PIN block " + block + " the program made does not decode to a PIN");
+    }
+    return decoded.out;
+  };
+  const std::string pin = decode(made.out);
+  const Run remade = run(args, {u"-pin", textOf(pin)});
+  if (remade.status != 0 || (remade.out != made.out && decode(remade.out) != pin)) {
     remade.violation("the PIN decoded from " + made.out + " does not make it again");
   }
 }
