@@ -5,6 +5,8 @@
 // optimiser may not drop although the memory is about to be freed or go out of scope.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <type_traits>
 #include <utility>
 
@@ -13,6 +15,10 @@
 namespace tolvane {
 
 void wipeBytes(void *data, std::size_t size) noexcept;
+
+// True when a and b hold the same bytes. Sizes are not secret, and unequal ones give false at
+// once; otherwise the time taken does not depend on where, or whether, the bytes differ.
+bool constantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept;
 
 // Overwrites every character from position from on with a blank, keeping the length.
 void blankText(Text &text, std::size_t from = 0) noexcept;
