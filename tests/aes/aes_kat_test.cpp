@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -58,9 +59,7 @@ TEST(AesNi, AgreesWithBitslicedOnRandomKeys) {
   std::mt19937 random(197);
   for (std::size_t trial = 0; trial < 3000; ++trial) {
     Bytes bytes(48), a(16), b(16); // the block, then the key
-    for (std::uint8_t &byte : bytes) {
-      byte = static_cast<std::uint8_t>(random());
-    }
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<std::uint8_t>(random()); });
     const std::span<const std::uint8_t> key = std::span(bytes).subspan(16, 16 + 8 * (trial % 3));
     AesKeySchedule bitsliced, native;
     aesBitsliced.makeSchedule(bitsliced, key);

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -121,9 +122,7 @@ TEST(CrossCheck, BlocksAndCmacsMatchTheReference) {
   std::mt19937 random(3819);
   const auto bytes = [&](std::size_t n) {
     Bytes v(n);
-    for (std::uint8_t &byte : v) {
-      byte = static_cast<std::uint8_t>(random());
-    }
+    std::generate(v.begin(), v.end(), [&] { return static_cast<std::uint8_t>(random()); });
     return v;
   };
   for (std::size_t trial = 0; trial < 1000; ++trial) {
