@@ -10,19 +10,17 @@ void blankText(Text &text, std::size_t from) noexcept {
   }
 }
 
-} // namespace tolvane
-
-namespace tolvane {
-
 bool constantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept {
   if (a.size() != b.size()) {
     return false;
   }
-  unsigned difference = 0;
+  // Every byte is read whatever came before it: the differences are gathered through a volatile,
+  // which the optimiser may not turn into a loop that stops at the first one.
+  volatile std::uint8_t differences = 0;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    difference |= static_cast<unsigned>(a[i] ^ b[i]);
+    differences = static_cast<std::uint8_t>(differences | (a[i] ^ b[i]));
   }
-  return difference == 0;
+  return differences == 0;
 }
 
 } // namespace tolvane

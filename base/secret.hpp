@@ -32,6 +32,10 @@ inline void wipeBytes(void *data, std::size_t size) noexcept {
   }
 }
 
+// True when a and b hold the same bytes. Sizes are not secret, and unequal ones give false at
+// once; otherwise the time taken does not depend on where, or whether, the bytes differ.
+bool constantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept;
+
 // Overwrites every character from position from on with a blank, keeping the length.
 void blankText(Text &text, std::size_t from = 0) noexcept;
 
@@ -46,10 +50,6 @@ inline void wipe(std::vector<Text> &texts) noexcept {
 template <typename T>
 requires std::is_trivially_copyable_v<T>
 void wipe(T &value) noexcept { wipeBytes(&value, sizeof value); }
-
-// True when a and b hold the same bytes; the time taken depends on their length only, never on
-// where they differ, so that comparing a secret tells nothing of it.
-bool constantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept;
 
 template <typename T> class Secret {
 public:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "aes/aes.hpp"
 #include "des/des.hpp"
 
 namespace tolvane {
@@ -31,19 +32,31 @@ public:
   void clear();
 
   CipherAlgorithm algorithm() const { return algorithm_; }
-  // 8 for Triple-DES.
+  // 8 for Triple-DES, 16 for AES.
   std::size_t blockSize() const;
   // One block of blockSize() bytes; in and out may be the same memory.
   void encrypt(const std::uint8_t *in, std::uint8_t *out) const;
   void decrypt(const std::uint8_t *in, std::uint8_t *out) const;
 
 private:
+  // Wipes the live schedule and ends its life.
+  void endSchedule() noexcept;
+
   CipherAlgorithm algorithm_ = CipherAlgorithm::Tdes;
-  DesKeySchedule des_{};
+  // The member of algorithm_ is the live one.
+  union Schedule {
+    Schedule() : des{} {}
+    Schedule(const Schedule &) = delete;
+    Schedule &operator=(const Schedule &) = delete;
+    ~Schedule() {} // Cipher ends the live member
+    DesKeySchedule des;
+    AesKeySchedule aes;
+  } schedule_;
 };
 
-// The key check value: the first three bytes of a zero block enciphered under a Triple-DES key.
-// It names a key without revealing it.
+// The key check value, which names a key without revealing it. Triple-DES: the first three bytes
+// of a zero block enciphered. AES: the first five bytes of the CMAC of one zero block (not of the
+// empty message). Made with the CMAC, it is defined in check_value.cpp.
 struct CheckValue {
   std::array<std::uint8_t, 5> bytes{};
   std::size_t size = 0;

@@ -13,27 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "support/hex.hpp"
+
 namespace tolvane {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes fromHex(const std::string &hex) {
-  Bytes bytes(hex.size() / 2);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] = static_cast<std::uint8_t>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
-  }
-  return bytes;
-}
-
-std::string toHex(const Bytes &bytes) {
-  std::string hex;
-  for (const std::uint8_t byte : bytes) {
-    hex += "0123456789ABCDEF"[byte >> 4];
-    hex += "0123456789ABCDEF"[byte & 15];
-  }
-  return hex;
-}
 
 // A single key K runs as K||K and K||K||K, a two-key K1||K2 also as K1||K2||K1: EDE with
 // equal neighbouring keys collapses to what is left.
