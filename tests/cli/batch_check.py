@@ -2,16 +2,22 @@
 """Cross-checks batch mode with single runs: each line of one batch is also run as a process
 of its own, with the batch's command-line options and then the words the line stands for, and
 the answer line must carry that run's status and text. The batch reads its key once from a
-pipe, which a second read would find empty. Then a coprocess exchange and unreadable input.
+pipe, which a second read would find empty. The same batch under -jsonl must give the same
+statuses and texts, each line valid JSON of the right kind. Then a coprocess exchange,
+unreadable input, and batches stopped by SIGTERM while their answers are read slowly, which
+must end at a line boundary.
 
 Usage: batch_check.py TOLVANE
 """
 import codecs
+import json
 import os
 import select
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 KEY = bytes.fromhex("0123456789ABCDEFFEDCBA9876543210")
 LONGEST = b"-" + b"x" * 65535  # a line at the limit, quoted back as an unknown option
@@ -35,6 +41,7 @@ LINES = [
     (b"-kpvfile /nonexistent/key -calcpvv\n", None),
     (b"-calcpvv -pin 1234 -pan 4111111111111111 -kpvkcv 0000\n", None),
     (b"-kcv -kpvkcv 08D7\n", None),
+    (b"-caf\xc3\xa9 \"\x01\x7f\"\n", [b"-caf\xc3\xa9", b"\x01\x7f"]),  # bytes JSON must escape
     (LONGEST + b"\r\n", [LONGEST]),
     (LONGEST + b"x\n", (1, TOO_LONG)),
     (b"-" * 300000 + b"\r\n", (1, TOO_LONG)),
@@ -55,6 +62,18 @@ def main(tolvane):
         batch = subprocess.run([tolvane, "-pvki", "1", "-batch", "-kpvfile", f"/dev/fd/{reader}"],
                                input=b"".join(line for line, _ in LINES), capture_output=True,
                                pass_fds=[reader], timeout=60)
+        jsonl = subprocess.run([tolvane, "-pvki", "1", "-batch", "-jsonl", "-kpvfile", key_file],
+                               input=b"".join(line for line, _ in LINES), capture_output=True,
+                               timeout=60)
+        kinds = {b"problem:  ": "problem", b"Command line problem:  ": "command line",
+                 b"Horror!  ": "error", b"Tolvane: ": "usage"}
+        for tab, js in zip(batch.stdout.split(b"\n"), jsonl.stdout.split(b"\n")[:-1]):
+            status, _, text = tab.partition(b"\t")
+            text = codecs.escape_decode(text)[0]
+            kind = next((k for prefix, k in kinds.items() if text.startswith(prefix)), "answer")
+            want = {"status": int(status), "kind": kind, "text": text.decode("latin-1")}
+            if not js.isascii() or json.loads(js) != want:
+                problems.append(f"-jsonl {js[:100]!r}, expected {want!r:.100}")
         answers = batch.stdout.split(b"\n")
         if answers.pop() != b"" or len(answers) != len(LINES) or batch.returncode != 1:
             sys.exit(f"expected {len(LINES)} answer lines and status 1, got {batch}")
@@ -86,7 +105,24 @@ def main(tolvane):
     if (got.returncode, got.stdout, got.stderr) != (1, b"", b"Horror!  Unknown exception"):
         problems.append(f"unreadable input: {got}")
 
-    print("\n".join(problems) or f"ok: {len(LINES)} lines, coprocess, unreadable input")
+    # SIGTERM while answers are read slowly: the batch stops at a line boundary with status 1.
+    requests = tempfile.TemporaryFile()
+    requests.write(b"-pan 4111111111111111 -pin 1234\n" * 400000)
+    for trial in range(20):
+        requests.seek(0)
+        proc = subprocess.Popen([tolvane, "-batch", "-calcpvv", "-pvki", "1", "-kpv", KEY.hex()],
+                                stdin=requests, stdout=subprocess.PIPE)
+        got = os.read(proc.stdout.fileno(), 4096 + trial * 97)
+        time.sleep(0.01)
+        proc.send_signal(signal.SIGTERM)
+        while chunk := os.read(proc.stdout.fileno(), 1000):
+            got += chunk
+            time.sleep(0.0005)
+        lines = got.split(b"\n")
+        if proc.wait(timeout=10) != 1 or lines.pop() != b"" or set(lines) != {b"0\t9464"}:
+            problems.append(f"SIGTERM, trial {trial}: status {proc.returncode}, ends {got[-30:]!r}")
+
+    print("\n".join(problems) or f"ok: {len(LINES)} lines and -jsonl, coprocess, unreadable input, SIGTERM")
     return 1 if problems else 0
 
 if __name__ == "__main__":
