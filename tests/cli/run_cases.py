@@ -12,8 +12,9 @@ A case file holds blocks like:
 
 Values are double-quoted byte strings with the escapes \\\\ \\" \\r \\n \\t and \\xNN; several
 strings in a row, also on indented continuation lines, are joined (args keeps them apart).
-Other keys: file: "name" "bytes" (made in the case's scratch folder first), stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe|size-limit (a
-file under a file-size limit of 2 bytes; what reached it is the stdout compared). "{dir}" in an
+Other keys: file: "name" "bytes" (made in the case's scratch folder first), stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe|size-limit [N] (a
+file under a file-size limit of N bytes, 2 if not given; what it holds at the end is the stdout
+compared). "{dir}" in an
 argument stands for the scratch folder. Lines starting with # are comments.
 
 Usage: run_cases.py [--wrapper "valgrind ..."] TOLVANE CASEFILE...
@@ -58,8 +59,9 @@ def parse_cases(path):
             key, _, value = (part.strip() for part in line.partition(":"))
             if key == "status":
                 cases[-1][key] = int(value)
-            elif key == "stdout-to" and value in ("full", "closed", "broken-pipe", "size-limit"):
-                cases[-1][key] = value
+            elif key == "stdout-to" and re.fullmatch(r"full|closed|broken-pipe|size-limit( \d+)?", value):
+                cases[-1][key], _, limit = value.partition(" ")
+                cases[-1]["limit"] = int(limit or 2)
             elif key in ("args", "stdout", "stderr", "stdin"):
                 cases[-1][key] = strings(value, where)
             elif key == "file":
@@ -95,7 +97,7 @@ def run_case(binary, wrapper, case):
                 wrapper + [os.fsencode(binary)] + [a.replace(b"{dir}", root) for a in case["args"]],
                 input=b"".join(case["stdin"]), stdout=sink, stderr=subprocess.PIPE, timeout=120,
                 preexec_fn={"closed": lambda: os.close(1), "size-limit": lambda: resource.setrlimit(
-                    resource.RLIMIT_FSIZE, (2, resource.RLIM_INFINITY))}.get(target))
+                    resource.RLIMIT_FSIZE, (case["limit"], resource.RLIM_INFINITY))}.get(target))
             if target == "size-limit":
                 sink.seek(0)
                 proc.stdout = sink.read()
