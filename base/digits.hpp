@@ -39,14 +39,42 @@ inline int getNibble(std::span<const std::uint8_t> block, int index) {
   const unsigned byte = block[static_cast<std::size_t>(index / 2)];
   return static_cast<int>(index % 2 == 0 ? byte >> 4 : byte & 0x0Fu);
 }
+// Sixteen nibbles as one number, nibble 0 in the top four bits, and back: eight bytes at out.
+inline std::uint64_t loadNibbles(const std::uint8_t *bytes) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < 8; ++i) {
+    value = value << 8 | bytes[i];
+  }
+  return value;
+}
+inline void storeNibbles(std::uint64_t value, std::uint8_t *out) {
+  for (int i = 7; i >= 0; --i, value >>= 8) {
+    out[i] = static_cast<std::uint8_t>(value);
+  }
+}
+
 // out = a XOR b, byte by byte, for count bytes; out may be a or b.
 void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b,
                std::size_t count = 8);
 
 // Two hex digits (either case), high nibble first. The caller has checked they are hex.
-std::uint8_t hexPairToByte(const char16_t *pair);
+inline std::uint8_t hexPairToByte(const char16_t *pair) {
+  // Folding with 0x5F maps 'a'..'f' onto 'A'..'F'; digits land on 0..9 and letters on
+  // 0x31..0x36, which the second step brings down to 10..15.
+  const auto value = [](char16_t c) {
+    const unsigned v = ((static_cast<unsigned>(c) & 0xFFu) & 0x5Fu) - 0x10u;
+    return ((v & 0xFFFFu) <= 9 ? v : v - 0x27u) & 0x0Fu;
+  };
+  return static_cast<std::uint8_t>((value(pair[0]) << 4) | value(pair[1]));
+}
 // Writes two upper-case hex digits, high nibble first, and no terminator.
-void byteToHexPair(std::uint8_t byte, char16_t *pair);
+inline void byteToHexPair(std::uint8_t byte, char16_t *pair) {
+  const auto character = [](unsigned nibble) {
+    return static_cast<char16_t>(nibble < 10 ? nibble + 48 : nibble + 55);
+  };
+  pair[0] = character(byte >> 4u);
+  pair[1] = character(byte & 0x0Fu);
+}
 
 // The first digits.size() (at most 16) digits of a block, as the PVV and the CVV take them:
 // its decimal nibbles from the left; when there are too few, its nibbles 10..15 follow, again

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times -calcpvv as single processes against the same work as requests of one batch run, and
-# prints requests per second for both and their ratio. Every request has its own PAN (with a
-# valid check digit) and PIN; the key is given once, from a file.
+# Times batch mode: for each kind of request, requests per second over REQUESTS requests (wall
+# and CPU time) and instructions per request (callgrind over COUNTED requests, less an empty
+# batch with the same command line). Then single processes against one batch for -calcpvv.
+# Every request has its own PAN (with a valid check digit) and PIN; keys are given once.
 #
 # Usage: bench/batch.sh [build-dir]     (default: build-bench, configured for Release)
 set -euo pipefail
@@ -10,12 +11,17 @@ source "$(dirname "$0")/release_build.sh"
 bin=$build/tolvane
 singles=${SINGLES:-1000}
 requests=${REQUESTS:-100000}
+counted=${COUNTED:-20000}
+command -v valgrind >/dev/null || { echo "valgrind is needed" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-printf '\x01\x23\x45\x67\x89\xAB\xCD\xEF\xFE\xDC\xBA\x98\x76\x54\x32\x10' >"$work/kpv"
+kpv=0123456789ABCDEFFEDCBA9876543210
+kpe=${kpv}89ABCDEF01234567
+aes=C1D0F8FB4958670DBA40AB1F3752EF0D
+printf '%s' $kpv | xxd -r -p >"$work/kpv"
 
-# One request per line: 15 digits counted up from a start, completed with their Luhn digit.
+# PANs: 15 digits counted up from a start, completed with their Luhn digit; PINs counted too.
 awk -v n="$requests" 'BEGIN {
   for (i = 0; i < n; i++) {
     body = sprintf("411111%09d", i); sum = 0
@@ -24,38 +30,62 @@ awk -v n="$requests" 'BEGIN {
       if ((15 - j) % 2 == 0) { d *= 2; if (d > 9) d -= 9 }
       sum += d
     }
-    printf "-pan %s%d -pin %04d\n", body, (10 - sum % 10) % 10, i % 10000
+    printf "%s%d %04d\n", body, (10 - sum % 10) % 10, i % 10000
   }
-}' >"$work/requests"
+}' >"$work/cards"
+awk '{ print "-pan " $1 " -pin " $2 }' "$work/cards" >"$work/calcpvv"
+cp "$work/calcpvv" "$work/calcpinblock"
+awk '{ print "-pan " $1 }' "$work/cards" >"$work/verifypan"
+# Format-0 blocks under the three-key KPE, made by the program itself, to translate.
+"$bin" -batch -calcpinblock -kpe $kpe <"$work/calcpinblock" | cut -f2 |
+  paste -d' ' - "$work/cards" | awk '{ print "-pinblock " $1 " -pan " $2 }' >"$work/translate"
+
+# name, then the command line of the batch
+workloads=(
+  "-calcpvv|-calcpvv -pvki 1 -kpvfile $work/kpv"
+  "-calcpinblock, three-key KPE|-calcpinblock -kpe $kpe"
+  "-verifypan|-verifypan"
+  "-translate, format 0 to format 4|-translate -kpe $kpe -toformat 4 -tokpeaes $aes"
+)
 
 # Wall-clock and CPU seconds (user + system, children included) of a command, on one line.
 timed() {
   local TIMEFORMAT='%R %U %S'
   { time "$@" >/dev/null; } 2>&1 | awk '{ print $1, $2 + $3 }'
 }
+instructions() {
+  env -i valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bin" "$@" 2>&1 >/dev/null |
+    sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+
+printf '%-34s %14s %14s %16s\n' "batch of" "requests/s" "per CPU s" "instructions/req"
+for workload in "${workloads[@]}"; do
+  name=${workload%%|*}
+  read -ra args <<<"${workload#*|}"
+  file=$work/${args[0]#-}
+  "$bin" -batch "${args[@]}" <"$file" | grep -qv '^0	' &&
+    { echo "$name: a request failed" >&2; exit 1; }
+  batch_run() { "$bin" -batch "${args[@]}" <"$file"; }
+  read -r wall cpu < <(timed batch_run)
+  head -n "$counted" "$file" >"$work/counted"
+  full=$(instructions -batch "${args[@]}" <"$work/counted")
+  empty=$(instructions -batch "${args[@]}" </dev/null)
+  awk -v name="$name" -v n="$requests" -v w="$wall" -v c="$cpu" -v f="$full" -v e="$empty" \
+    -v k="$counted" 'BEGIN { printf "%-34s %14.0f %14.0f %16.0f\n", name, n / w, n / c, (f - e) / k }'
+done
+
 singles_run() {
-  head -n "$singles" "$work/requests" | while read -r _ pan _ pin; do
+  head -n "$singles" "$work/cards" | while read -r pan pin; do
     "$bin" -calcpvv -pvki 1 -kpvfile "$work/kpv" -pan "$pan" -pin "$pin"
   done
 }
-batch_run() {
-  "$bin" -batch -calcpvv -pvki 1 -kpvfile "$work/kpv" <"$work/requests" >"$work/answers"
-}
-
 read -r single_wall single_cpu < <(timed singles_run)
+args=(-calcpvv -pvki 1 -kpvfile "$work/kpv")
+file=$work/calcpvv
 read -r batch_wall batch_cpu < <(timed batch_run)
-
-failed=$(grep -vc '^0	[0-9]\{4\}$' "$work/answers" || true)
-lines=$(wc -l <"$work/answers")
-[ "$failed" -eq 0 ] && [ "$lines" -eq "$requests" ] ||
-  { echo "the batch did not answer every request with a PVV" >&2; exit 1; }
-
-# CPU time is the steadier figure on a busy machine; wall time is what a user waits.
 awk -v sw="$single_wall" -v sc="$single_cpu" -v bw="$batch_wall" -v bc="$batch_cpu" \
     -v ns="$singles" -v nb="$requests" 'BEGIN {
-  printf "%-18s %8s %9s %14s %14s\n", "", "requests", "wall s", "requests/s", "per CPU s"
-  printf "%-18s %8d %9.3f %14.0f %14.0f\n", "single processes", ns, sw, ns / sw, ns / sc
-  printf "%-18s %8d %9.3f %14.0f %14.0f\n", "one batch", nb, bw, nb / bw, nb / bc
+  printf "-calcpvv as single processes: %.0f per second (wall), %.0f per CPU second\n", ns / sw, ns / sc
   printf "batch / single: %.0f times faster per request (wall), %.0f (CPU)\n", \
     (nb / bw) / (ns / sw), (nb / bc) / (ns / sc)
 }'

@@ -40,6 +40,11 @@ bool endsPlainRun(char c, bool quoted) { return c == '"' || c == '\\' || (!quote
 template <typename Units> char *writeEscaped(char *out, const Units &text) {
   for (const auto unit : text) {
     const auto c = static_cast<char>(unit);
+    // Only NUL, tab, LF, CR (all below a blank) and the backslash are escaped.
+    if (static_cast<unsigned char>(c) >= ' ' && c != '\\') {
+      *out++ = c;
+      continue;
+    }
     const char escape = c == '\0'   ? '0'
                         : c == '\\' ? '\\'
                         : c == '\t' ? 't'

@@ -465,8 +465,9 @@ struct WordIndex {
 // words of a length are told apart by one comparison.
 constexpr std::uint64_t wordKey(std::u16string_view word) {
   std::uint64_t key = 0;
-  for (std::size_t i = 1; i < 5 && i < word.size(); ++i) {
-    key |= static_cast<std::uint64_t>(word[i]) << (16 * (i - 1));
+  const std::size_t count = word.size() < 5 ? (word.empty() ? 0 : word.size() - 1) : 4;
+  for (std::size_t i = 0; i < count; ++i) {
+    key |= static_cast<std::uint64_t>(word[i + 1]) << (16 * i);
   }
   return key;
 }

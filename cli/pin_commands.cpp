@@ -49,8 +49,8 @@ Text formatMessage(std::u16string_view option, const PinBlockFormat &format,
 }
 
 // A key fits a format: AES for 16-byte blocks, Triple-DES or none for 8-byte ones.
-void checkKeyFits(const PinBlockFormat &format, const KeySlot *key, std::u16string_view option,
-                  std::u16string_view aesKeys, std::u16string_view tdesKeys) {
+void checkKeyFits(const PinBlockFormat &format, const KeySlot *key, const char16_t *option,
+                  const char16_t *aesKeys, const char16_t *tdesKeys) {
   if (format.blockSize == 16 && (key == nullptr || key->algorithm() != CipherAlgorithm::Aes)) {
     throw excCL_RequiredParameterMissing(
         formatMessage(option, format, Text(u" requires an AES key: ") + Text(aesKeys)));
@@ -62,7 +62,7 @@ void checkKeyFits(const PinBlockFormat &format, const KeySlot *key, std::u16stri
 }
 
 // Format 4 carries the whole PAN: at most 19 digits, and nothing but digits.
-void checkPanFits(const CommandLine &cl, const PinBlockFormat &format, std::u16string_view option) {
+void checkPanFits(const CommandLine &cl, const PinBlockFormat &format, const char16_t *option) {
   if (format.blockSize == 16 && (cl.pan.size() > 19 || !allDecimal(cl.pan))) {
     throw excCL_MalformedParameter(
         formatMessage(option, format, u" takes a PAN of 1 to 19 digits"));
@@ -179,8 +179,10 @@ void answerUncalcPinBlock(const CommandLine &cl, Text &answer) { answer += *pinO
 void checkTranslate(const CommandLine &cl) {
   const PinBlockFormat &to = toFormatOf(cl);
   // The same PAN goes in and out, so it is needed when either side binds it.
-  if (checkPanFor(cl, formatOf(cl)) || to.usesPan) {
+  if (formatOf(cl).usesPan || to.usesPan || !cl.pan.empty()) {
     checkPan(cl);
+  }
+  if (formatOf(cl).usesPan || to.usesPan) {
     require(!cl.pan.empty() && !cl.pinBlockHex.empty(),
             u"translate requires -pan, and -pinblock or -pinblockaes");
   } else {

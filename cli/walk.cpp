@@ -92,9 +92,13 @@ void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest, b
   OptionContext context{*this, keys, inRequest, inBatch};
   std::u16string_view arg;
   while (source.next(arg)) {
-    // Only the option word is cut; values are taken exactly as they come.
-    arg = arg.substr(0, lineBreakIn(arg));
+    // Only the option word is cut at a CR or LF; values are taken exactly as they come. No word
+    // of the table holds either, so a word found whole needs no cutting.
     const Option *option = findOption(arg);
+    if (option == nullptr) {
+      arg = arg.substr(0, lineBreakIn(arg));
+      option = findOption(arg);
+    }
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);
     }

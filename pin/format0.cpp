@@ -31,8 +31,7 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
   }
   makePanField(*panField, pan);
   xorBlocks(field->data(), field->data(), panField->data());
-  readPinField(
-      *field, 0, 14, [](int nibble) { return nibble == 0xF; }, pin);
+  readPinField(*field, 0, 14, 0xF, 0xF, pin);
 }
 
 } // namespace

@@ -28,8 +28,7 @@ void decode(const PinBlock &block, std::u16string_view, const Cipher *key, Text 
   if (key != nullptr) {
     key->decrypt(field->data(), field->data());
   }
-  readPinField(
-      *field, 1, 12, [](int) { return true; }, pin);
+  readPinField(*field, 1, 12, 0x0, 0xF, pin);
 }
 
 } // namespace

@@ -25,8 +25,7 @@ void decode(const PinBlock &block, std::u16string_view, const Cipher *key, Text 
   if (key != nullptr) {
     key->decrypt(field->data(), field->data());
   }
-  readPinField(
-      *field, 2, 12, [](int nibble) { return nibble == 0xF; }, pin);
+  readPinField(*field, 2, 12, 0xF, 0xF, pin);
 }
 
 } // namespace

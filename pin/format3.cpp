@@ -34,8 +34,7 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
   }
   makePanField(*panField, pan);
   xorBlocks(field->data(), field->data(), panField->data());
-  readPinField(
-      *field, 3, 12, [](int nibble) { return nibble >= 0xA; }, pin);
+  readPinField(*field, 3, 12, 0xA, 0xF, pin);
 }
 
 } // namespace

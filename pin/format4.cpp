@@ -17,12 +17,15 @@ using Field = std::array<std::uint8_t, 16>;
 
 // pan: 1 to 19 decimal digits (the command line refuses any other).
 void makePanField4(Field &out, std::u16string_view pan) {
-  out.fill(0);
-  const int length = static_cast<int>(pan.size());
-  const int first = length < 12 ? 13 - length : 1; // where the first digit goes
-  setNibble(out, 0, length > 12 ? length - 12 : 0);
-  for (int i = 0; i < length; ++i) {
-    setNibble(out, first + i, digitValue(pan[static_cast<std::size_t>(i)]));
+  std::array<std::uint8_t, 32> nibbles{};
+  const std::size_t length = pan.size();
+  nibbles[0] = static_cast<std::uint8_t>(length > 12 ? length - 12 : 0);
+  const std::size_t first = length < 12 ? 13 - length : 1; // where the first digit goes
+  for (std::size_t i = 0; i < length; ++i) {
+    nibbles[first + i] = static_cast<std::uint8_t>(digitValue(pan[i]) & 0xF);
+  }
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<std::uint8_t>(nibbles[2 * i] << 4 | nibbles[2 * i + 1]);
   }
 }
 
@@ -49,8 +52,7 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
   key->decrypt(field->data(), field->data());
   xorBlocks(field->data(), field->data(), panField->data(), 16);
   key->decrypt(field->data(), field->data());
-  readPinField(
-      *field, 4, 12, [](int nibble) { return nibble == 0xA; }, pin);
+  readPinField(*field, 4, 12, 0xA, 0xA, pin);
 }
 
 } // namespace

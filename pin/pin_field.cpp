@@ -7,33 +7,34 @@
 namespace tolvane {
 
 void makePanField(std::span<std::uint8_t, 8> out, std::u16string_view pan) {
-  std::fill(out.begin(), out.end(), 0);
-  if (pan.size() < 13) {
-    return;
+  std::uint64_t nibbles = 0;
+  if (pan.size() >= 13) {
+    for (const char16_t c : pan.substr(pan.size() - 13, 12)) {
+      nibbles = nibbles << 4 | (static_cast<unsigned>(digitValue(c)) & 0xFu);
+    }
   }
-  const std::size_t first = pan.size() - 13;
-  for (std::size_t i = 0; i < 12; ++i) {
-    setNibble(out, static_cast<int>(i) + 4, digitValue(pan[first + i]));
-  }
+  storeNibbles(nibbles, out.data());
 }
 
-void readPinField(std::span<const std::uint8_t> field, int control, int maxLength,
-                  bool (*fillOk)(int nibble), Text &pin) {
-  if (getNibble(field, 0) != control) {
+void readPinField(std::span<const std::uint8_t> field, int control, int maxLength, int fillLow,
+                  int fillHigh, Text &pin) {
+  const std::uint64_t nibbles = loadNibbles(field.data());
+  const auto nibble = [nibbles](int i) { return static_cast<int>(nibbles >> (60 - 4 * i) & 0xF); };
+  if (nibble(0) != control) {
     throw excProblem(u"PIN Sanity; format");
   }
-  const int length = getNibble(field, 1);
+  const int length = nibble(1);
   if (length < 4 || length > maxLength) {
     throw excProblem(u"PIN Sanity; length");
   }
   for (int i = length + 2; i < 16; ++i) {
-    if (!fillOk(getNibble(field, i))) {
+    if (nibble(i) < fillLow || nibble(i) > fillHigh) {
       throw excProblem(u"PIN Sanity; padding");
     }
   }
   pin.reserve(pin.size() + 14); // never reallocated, so no PIN digits are left in freed memory
   for (int i = 2; i < length + 2; ++i) {
-    const int digit = getNibble(field, i);
+    const int digit = nibble(i);
     if (digit > 9) {
       throw excProblem(u"PIN Sanity; digits");
     }

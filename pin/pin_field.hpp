@@ -22,21 +22,23 @@ void makePanField(std::span<std::uint8_t, 8> out, std::u16string_view pan);
 
 // Checks a clear PIN field in this order and appends its PIN to pin: nibble 0 is control
 // ("PIN Sanity; format"), the length 4..maxLength ("; length"), every nibble after the PIN up
-// to nibble 15 passes fillOk ("; padding"), every PIN nibble is a decimal digit ("; digits").
-void readPinField(std::span<const std::uint8_t> field, int control, int maxLength,
-                  bool (*fillOk)(int nibble), Text &pin);
+// to nibble 15 is fillLow to fillHigh ("; padding"), every PIN nibble is a decimal digit
+// ("; digits").
+void readPinField(std::span<const std::uint8_t> field, int control, int maxLength, int fillLow,
+                  int fillHigh, Text &pin);
 
 template <typename Fill>
 void makePinField(std::span<std::uint8_t> field, int control, std::u16string_view pin, Fill fill) {
   const int length = static_cast<int>(pin.size());
-  setNibble(field, 0, control);
-  setNibble(field, 1, length);
+  std::uint64_t nibbles = static_cast<std::uint64_t>(control) << 4 | static_cast<unsigned>(length);
   for (int i = 0; i < length; ++i) {
-    setNibble(field, i + 2, digitValue(pin[static_cast<std::size_t>(i)]));
+    nibbles =
+        nibbles << 4 | (static_cast<unsigned>(digitValue(pin[static_cast<std::size_t>(i)])) & 0xFu);
   }
   for (int i = length + 2; i < 16; ++i) {
-    setNibble(field, i, fill(i));
+    nibbles = nibbles << 4 | (static_cast<unsigned>(fill(i)) & 0xFu);
   }
+  storeNibbles(nibbles, field.data());
 }
 
 } // namespace tolvane

@@ -49,11 +49,11 @@ int computePvv(std::u16string_view pan, int pvki, std::u16string_view pinDigits,
 }
 
 void appendPvv(Text &text, int pvv) {
-  char16_t digits[4];
-  for (int i = 3; i >= 0; --i, pvv /= 10) {
-    digits[i] = static_cast<char16_t>(u'0' + pvv % 10);
+  const std::size_t start = text.size();
+  text.resize(start + 4);
+  for (std::size_t i = 4; i-- > 0; pvv /= 10) {
+    text[start + i] = static_cast<char16_t>(u'0' + pvv % 10);
   }
-  text.append(digits, 4);
 }
 
 } // namespace tolvane
