@@ -1,7 +1,7 @@
 // ISO 9564 format 2, for IC cards: control 2, the PIN length and digits, fill F; no PAN and
 // nothing random.
 
-#include <algorithm>
+#include <array>
 
 #include "pin/pin_block.hpp"
 #include "pin/pin_field.hpp"
@@ -10,26 +10,22 @@ namespace tolvane {
 
 namespace {
 
-void make(PinBlock &out, std::u16string_view pin, std::u16string_view, const Cipher *key,
+constexpr bool kBindsPan = false;
+
+void make(PinBlock &out, std::u16string_view pin, std::u16string_view pan, const Cipher *key,
           RandomSource &) {
-  out.size = 8;
   makePinField(out.span(), 2, pin, [](int) { return 0xF; });
-  if (key != nullptr) {
-    key->encrypt(out.bytes.data(), out.bytes.data());
-  }
+  sealIsoBlock(out, pan, kBindsPan, key);
 }
 
-void decode(const PinBlock &block, std::u16string_view, const Cipher *key, Text &pin) {
+void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, Text &pin) {
   Secret<NibbleBlock> field;
-  std::copy_n(block.bytes.begin(), 8, field->begin());
-  if (key != nullptr) {
-    key->decrypt(field->data(), field->data());
-  }
+  openIsoBlock(block, pan, kBindsPan, key, *field);
   readPinField(*field, 2, 12, 0xF, 0xF, pin);
 }
 
 } // namespace
 
-extern const PinBlockFormat kFormat2{2, 8, false, 12, make, decode};
+extern const PinBlockFormat kFormat2{2, 8, kBindsPan, 12, make, decode};
 
 } // namespace tolvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/errors.hpp"
+#include "base/secret.hpp"
 
 namespace tolvane {
 
@@ -14,6 +15,31 @@ void makePanField(std::span<std::uint8_t, 8> out, std::u16string_view pan) {
     }
   }
   storeNibbles(nibbles, out.data());
+}
+
+void sealIsoBlock(PinBlock &out, std::u16string_view pan, bool bindsPan, const Cipher *key) {
+  out.size = 8;
+  if (bindsPan) {
+    Secret<NibbleBlock> panField;
+    makePanField(*panField, pan);
+    xorBlocks(out.bytes.data(), out.bytes.data(), panField->data());
+  }
+  if (key != nullptr) {
+    key->encrypt(out.bytes.data(), out.bytes.data());
+  }
+}
+
+void openIsoBlock(const PinBlock &block, std::u16string_view pan, bool bindsPan, const Cipher *key,
+                  NibbleBlock &field) {
+  std::copy_n(block.bytes.begin(), field.size(), field.begin());
+  if (key != nullptr) {
+    key->decrypt(field.data(), field.data());
+  }
+  if (bindsPan) {
+    Secret<NibbleBlock> panField;
+    makePanField(*panField, pan);
+    xorBlocks(field.data(), field.data(), panField->data());
+  }
 }
 
 void readPinField(std::span<const std::uint8_t> field, int control, int maxLength, int fillLow,

@@ -8,6 +8,8 @@
 
 #include "base/digits.hpp"
 #include "base/text.hpp"
+#include "crypto/cipher.hpp"
+#include "pin/pin_block.hpp"
 
 namespace tolvane {
 
@@ -19,6 +21,13 @@ void makePinField(std::span<std::uint8_t> field, int control, std::u16string_vie
 // Nibbles 0..3 zero, then the twelve PAN digits left of the check digit. A PAN of fewer than
 // 13 characters (possible only with the Luhn check suppressed) leaves the field all zero.
 void makePanField(std::span<std::uint8_t, 8> out, std::u16string_view pan);
+
+// Formats 0 to 3, blocks of 8 bytes: the PIN field in out (made by makePinField) becomes the
+// block, XORed with the PAN field when the format binds the PAN, then enciphered under key
+// (null: in the clear); and back from a block to its clear PIN field.
+void sealIsoBlock(PinBlock &out, std::u16string_view pan, bool bindsPan, const Cipher *key);
+void openIsoBlock(const PinBlock &block, std::u16string_view pan, bool bindsPan, const Cipher *key,
+                  NibbleBlock &field);
 
 // Checks a clear PIN field in this order and appends its PIN to pin: nibble 0 is control
 // ("PIN Sanity; format"), the length 4..maxLength ("; length"), every nibble after the PIN up
