@@ -102,7 +102,8 @@ TEST(PinBlock, EveryFormatUnderEveryKeySizeMakesAndDecodesTheVectors) {
 }
 
 // Every byte value once: 252 of them are taken, 42 for each letter, and 252 to 255 are drawn
-// again; without the letters each nibble comes 16 times.
+// again (so a letter drawn after them comes from the next byte); without the letters each
+// nibble comes 14 times in 224 draws.
 TEST(PinBlock, FillNibblesAreUnbiased) {
   std::vector<std::uint8_t> all(256);
   for (std::size_t i = 0; i < all.size(); ++i) {
@@ -122,6 +123,10 @@ TEST(PinBlock, FillNibblesAreUnbiased) {
       EXPECT_TRUE(!letters || nibble >= 10) << "nibble " << nibble;
     }
   }
+  GivenBytes biased({252, 253, 254, 255, 7});
+  std::array<std::uint8_t, 1> first{};
+  randomNibbles(biased, first, true);
+  EXPECT_EQ(first[0], 10 + 7 % 6) << "a byte of 252 or more was taken";
 }
 
 } // namespace
