@@ -3,6 +3,8 @@
 // failure) and the function that computes its whole answer. The option table ties each pair to
 // its word; the entry runs them through it.
 
+#include <optional>
+
 #include "base/secret.hpp"
 #include "base/text.hpp"
 #include "cli/command_line.hpp"
@@ -76,7 +78,7 @@ public:
   const Cipher *cipher() const { return cipher_; }
 
 private:
-  Cipher derived_;
+  std::optional<Cipher> derived_;
   const Cipher *cipher_ = nullptr;
 };
 

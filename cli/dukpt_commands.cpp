@@ -206,14 +206,14 @@ BlockKey::BlockKey(const CommandLine &cl) {
     const Secret<AesDukptKey> pinKey =
         aesWorkingKey(*aesDerivationKey(*aesInitialKey(cl.bdk->bytes(), ksn), ksn), ksn,
                       AesDukptUsage::Pin, workingKeySize(cl));
-    derived_.setKey(CipherAlgorithm::Aes, pinKey->span());
+    derived_.emplace(CipherAlgorithm::Aes, pinKey->span());
   } else {
     const TdesKsn tdes = tdesKsn(ksn);
     const Secret<TdesDukptKey> pinKey = tdesWorkingKey(
         *tdesTransactionKey(*tdesInitialKey(cl.bdk->bytes(), tdes), tdes), TdesDukptUsage::Pin);
-    derived_.setKey(CipherAlgorithm::Tdes, *pinKey);
+    derived_.emplace(CipherAlgorithm::Tdes, *pinKey);
   }
-  cipher_ = &derived_;
+  cipher_ = &*derived_;
 }
 
 } // namespace tolvane
