@@ -11,7 +11,8 @@
 // - Of several command options the last one wins, silently; -help, -help2 and -helpall end the
 //   walk where they stand, so options after them are never looked at.
 // - A value given twice: the later one replaces the earlier. Options that fill the same field
-//   (-kpv and -kpvfile, -kpe and -kpefile, -cvk and -cvkfile) follow the same rule.
+//   (-kpv and -kpvfile, -kpe and -kpefile, -cvk and -cvkfile, the four BDK words) follow the
+//   same rule.
 // - After the walk, the command's own checks (cli/commands.hpp), then that each check-value
 //   guard has its key. Whether a guard matches is checked after this, before the command runs.
 // - -batch defers those checks: they run for each request of the batch, on the command line's
@@ -63,7 +64,7 @@ struct CommandLine {
   // Throws for the first check the command line fails: no command, the command's own checks,
   // a guard without its key.
   void check() const;
-  // Throws excProblem "KPV check value does not match" (or KPE, or CVK) when a key's check value
+  // Throws excProblem "KPV check value does not match" (or KPE, CVK, BDK) when a key's check value
   // does not begin as its guard says. Run after check(), before the command.
   void checkGuards() const;
 
@@ -98,6 +99,12 @@ struct CommandLine {
   std::u16string_view cvv;         // 3 decimal digits when given
   const KeySlot *cvk = nullptr;    // the card verification key, A||B (A||A for one key)
   std::u16string_view cvkKcv;      // 4 or 6 hex digits: the CVK's check value begins so
+
+  // DUKPT: a BDK and a KSN stand where a KPE would, on the side that reads a block.
+  const KeySlot *bdk = nullptr;   // Triple-DES (16 or 24 bytes) or AES (16, 24 or 32 bytes)
+  std::u16string_view bdkKcv;     // 4 or 6 hex digits: the BDK's check value begins so
+  std::u16string_view ksn;        // 20 or 24 hex digits when given, either case
+  std::size_t workingKeySize = 0; // -workingkey: 16, 24 or 32 bytes; 0 when not given (AES-128)
 
 private:
   void walk(ArgumentSource &source, KeyStore &keys, bool inRequest, bool inBatch);

@@ -3,9 +3,13 @@
 // failure) and the function that computes its whole answer. The option table ties each pair to
 // its word; the entry runs them through it.
 
+#include <optional>
+
 #include "base/secret.hpp"
 #include "base/text.hpp"
 #include "cli/command_line.hpp"
+#include "crypto/cipher.hpp"
+#include "pin/pin_block.hpp"
 
 namespace tolvane {
 
@@ -51,6 +55,32 @@ void checkCalcCvv(const CommandLine &commandLine);
 void answerCalcCvv(const CommandLine &commandLine, Text &answer);
 void checkVerifyCvv(const CommandLine &commandLine);
 void answerVerifyCvv(const CommandLine &commandLine, Text &answer);
+
+// DUKPT (dukpt_commands.cpp).
+void checkDukptKeys(const CommandLine &commandLine);
+void answerDukptKeys(const CommandLine &commandLine, Text &answer);
+
+// The checks on the DUKPT words of a command that reads or makes a PIN block of format: without
+// a BDK, neither -ksn nor -workingkey; with one, no KPE, a KSN that fits it and names a
+// transaction, a working key no stronger than it, and a BDK of the format's kind. Throws
+// excCL_RequiredParameterMissing or excCL_MalformedParameter.
+void checkDukptBlockWords(const CommandLine &commandLine, const PinBlockFormat &format);
+
+// The key the command line's PIN block is read or made under: the KPE, or the PIN key derived
+// from the BDK and the KSN (which it holds, and wipes), or none for a block in the clear.
+class BlockKey {
+public:
+  explicit BlockKey(const CommandLine &commandLine);
+  BlockKey(const BlockKey &) = delete;
+  BlockKey &operator=(const BlockKey &) = delete;
+  ~BlockKey() = default;
+
+  const Cipher *cipher() const { return cipher_; }
+
+private:
+  std::optional<Cipher> derived_;
+  const Cipher *cipher_ = nullptr;
+};
 
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);

@@ -54,12 +54,14 @@ struct KeyStore {
   KeySlot kpe;   // Triple-DES or AES
   KeySlot toKpe; // the same, for the block -translate makes
   KeySlot cvk;   // key A then key B
+  KeySlot bdk;   // Triple-DES or AES: the base derivation key of DUKPT
 
   void clear() {
     kpv.clear();
     kpe.clear();
     toKpe.clear();
     cvk.clear();
+    bdk.clear();
   }
 };
 

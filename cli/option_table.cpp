@@ -21,6 +21,11 @@ bool hexAesKey(Value v) {
 bool formatNumber(Value v) { return v.size() == 1 && v[0] >= u'0' && v[0] <= u'4'; }
 bool checkValue(Value v) { return (v.size() == 4 || v.size() == 6) && allHex(v); }
 
+// The -workingkey choices, as key sizes in bytes; 0 for anything else.
+std::size_t workingKeySize(Value v) {
+  return v == u"aes128" ? 16 : v == u"aes192" ? 24 : v == u"aes256" ? 32 : 0;
+}
+
 // Digits only, 0..6. Once the value passes 6 it can only grow, so the loop stops there and no
 // number of digits can overflow it. The empty text has no offending character: 0.
 bool pvkiValue(Value v, std::int32_t *pvki) {
@@ -108,6 +113,11 @@ constexpr Option kOptions[] = {
      .line = u"verify a CVV, CVV2 or iCVV",
      .check = checkVerifyCvv,
      .answer = answerVerifyCvv},
+    {.word = u"-dukptkeys",
+     .group = OptionGroup::Command,
+     .line = u"print the keys DUKPT derives from the BDK and the KSN",
+     .check = checkDukptKeys,
+     .answer = answerDukptKeys},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -261,6 +271,23 @@ constexpr Option kOptions[] = {
      .accept = [](Value v) { return v.size() == 3 && allDecimal(v); },
      .apply = [](Context &c, Value v) { c.commandLine.cvv = v; },
      .data = true},
+    {.word = u"-ksn",
+     .group = OptionGroup::Value,
+     .placeholder = u"KSNHEX",
+     .line = u"DUKPT key serial number (20 hex digits, 24 for AES)",
+     .missing = u"missing KSN",
+     .refused = u"KSN must be 20 or 24 hex digits",
+     .accept = [](Value v) { return (v.size() == 20 || v.size() == 24) && allHex(v); },
+     .apply = [](Context &c, Value v) { c.commandLine.ksn = v; },
+     .data = true},
+    {.word = u"-workingkey",
+     .group = OptionGroup::Value,
+     .placeholder = u"aes128|aes192|aes256",
+     .line = u"AES DUKPT working key type (default aes128)",
+     .missing = u"missing working key type",
+     .refused = u"workingkey must be aes128, aes192 or aes256",
+     .accept = [](Value v) { return workingKeySize(v) != 0; },
+     .apply = [](Context &c, Value v) { c.commandLine.workingKeySize = workingKeySize(v); }},
 
     // Keys and their guards.
     {.word = u"-kpv",
@@ -382,6 +409,45 @@ constexpr Option kOptions[] = {
            keyFromFile(use(c, &KeyStore::cvk, &CommandLine::cvk), kTdes, v, 17, {8, 16},
                        u"CVK from file 16 or 8 bytes", c.inBatch);
          }},
+    {.word = u"-bdk",
+     .group = OptionGroup::Key,
+     .placeholder = u"BDKHEX",
+     .line = u"Triple-DES DUKPT base derivation key (hex)",
+     .missing = u"missing BDK",
+     .refused = u"BDK must be 48 or 32 hex digits",
+     .accept = [](Value v) { return (v.size() == 32 || v.size() == 48) && allHex(v); },
+     .apply = [](Context &c,
+                 Value v) { keyFromHex(use(c, &KeyStore::bdk, &CommandLine::bdk), kTdes, v); }},
+    {.word = u"-bdkfile",
+     .group = OptionGroup::Key,
+     .placeholder = u"FILE",
+     .line = u"read a binary BDK from a file (16 or 24 bytes)",
+     .missing = u"missing BDK filename",
+     .apply =
+         [](Context &c, Value v) {
+           // One byte past the longest key: a longer file is refused, not cut short.
+           keyFromFile(use(c, &KeyStore::bdk, &CommandLine::bdk), kTdes, v, 25, {16, 24},
+                       u"BDK from file 24 or 16 bytes", c.inBatch);
+         }},
+    {.word = u"-bdkaes",
+     .group = OptionGroup::Key,
+     .placeholder = u"BDKAESHEX",
+     .line = u"AES DUKPT base derivation key (hex)",
+     .missing = u"missing AES BDK",
+     .refused = u"AES BDK must be 64, 48 or 32 hex digits",
+     .accept = hexAesKey,
+     .apply = [](Context &c,
+                 Value v) { keyFromHex(use(c, &KeyStore::bdk, &CommandLine::bdk), kAes, v); }},
+    {.word = u"-bdkaesfile",
+     .group = OptionGroup::Key,
+     .placeholder = u"FILE",
+     .line = u"read a binary AES BDK from a file (16, 24 or 32 bytes)",
+     .missing = u"missing AES BDK filename",
+     .apply =
+         [](Context &c, Value v) {
+           keyFromFile(use(c, &KeyStore::bdk, &CommandLine::bdk), kAes, v, 33, {16, 24, 32},
+                       u"AES BDK from file 32, 24 or 16 bytes", c.inBatch);
+         }},
     {.word = u"-kpvkcv",
      .group = OptionGroup::Key,
      .placeholder = u"KCV",
@@ -414,6 +480,14 @@ constexpr Option kOptions[] = {
      .refused = u"CVK check value must be 4 or 6 hex digits",
      .accept = checkValue,
      .apply = [](Context &c, Value v) { c.commandLine.cvkKcv = v; }},
+    {.word = u"-bdkkcv",
+     .group = OptionGroup::Key,
+     .placeholder = u"KCV",
+     .line = u"refuse to run unless the BDK's check value begins so",
+     .missing = u"missing BDK check value",
+     .refused = u"BDK check value must be 4 or 6 hex digits",
+     .accept = checkValue,
+     .apply = [](Context &c, Value v) { c.commandLine.bdkKcv = v; }},
 
     // Switches.
     {.word = u"-suppressluhn",

@@ -61,6 +61,14 @@ void checkKeyFits(const PinBlockFormat &format, const KeySlot *key, const char16
   }
 }
 
+// The key a block is read or made under fits the format: the KPE, or the BDK with its words.
+void checkBlockKeyFits(const CommandLine &cl, const PinBlockFormat &format) {
+  checkDukptBlockWords(cl, format);
+  if (cl.bdk == nullptr) {
+    checkKeyFits(format, cl.kpe, u"format", u"-kpeaes or -kpeaesfile", u"-kpe or -kpefile");
+  }
+}
+
 // Format 4 carries the whole PAN: at most 19 digits, and nothing but digits.
 void checkPanFits(const CommandLine &cl, const PinBlockFormat &format, const char16_t *option) {
   if (format.blockSize == 16 && (cl.pan.size() > 19 || !allDecimal(cl.pan))) {
@@ -107,13 +115,14 @@ void checkBlockWords(const CommandLine &cl) {
                                                      ? u" takes a 32-digit pinblock: -pinblockaes"
                                                      : u" takes a 16-digit pinblock: -pinblock"));
   }
-  checkKeyFits(format, cl.kpe, u"format", u"-kpeaes or -kpeaesfile", u"-kpe or -kpefile");
+  checkBlockKeyFits(cl, format);
   checkPanFits(cl, format, u"format");
 }
 
 Secret<Text> pinOfBlock(const CommandLine &cl) {
   const Secret<PinBlock> block(blockOf(cl));
-  return decodePinBlock(formatOf(cl), *block, cl.pan, cipherOf(cl.kpe));
+  const BlockKey key(cl);
+  return decodePinBlock(formatOf(cl), *block, cl.pan, key.cipher());
 }
 
 void checkPan(const CommandLine &cl) {
@@ -156,13 +165,14 @@ void checkCalcPinBlock(const CommandLine &cl) {
     throw excCL_MalformedParameter(
         formatMessage(u"format", format, u" takes a PIN of 4 to 12 digits"));
   }
-  checkKeyFits(format, cl.kpe, u"format", u"-kpeaes or -kpeaesfile", u"-kpe or -kpefile");
+  checkBlockKeyFits(cl, format);
   checkPanFits(cl, format, u"format");
 }
 
 void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
+  const BlockKey key(cl);
   appendHex(answer,
-            makePinBlock(formatOf(cl), cl.pin, cl.pan, cipherOf(cl.kpe), systemRandom())->span());
+            makePinBlock(formatOf(cl), cl.pin, cl.pan, key.cipher(), systemRandom())->span());
 }
 
 void checkUncalcPinBlock(const CommandLine &cl) {

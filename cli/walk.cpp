@@ -28,6 +28,9 @@ constexpr Guard kGuards[] = {
      u"TOKPE check value does not match"},
     {&CommandLine::cvkKcv, &CommandLine::cvk, u"cvkkcv requires either of -cvk or -cvkfile",
      u"CVK check value does not match"},
+    {&CommandLine::bdkKcv, &CommandLine::bdk,
+     u"bdkkcv requires one of -bdk, -bdkfile, -bdkaes or -bdkaesfile",
+     u"BDK check value does not match"},
 };
 
 } // namespace

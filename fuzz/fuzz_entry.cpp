@@ -63,9 +63,20 @@ void confineKeyFiles(std::vector<Text> &args) {
   }
 }
 
+// Lines each ended by CR LF, as -dukptkeys answers: no CR or LF but in those pairs.
+bool crLfLines(std::string_view out) {
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if ((out[i] == '\r' && (i + 1 == out.size() || out[i + 1] != '\n')) ||
+        (out[i] == '\n' && (i == 0 || out[i - 1] != '\r'))) {
+      return false;
+    }
+  }
+  return out.ends_with("\r\n");
+}
+
 // Status 0 must come with an answer alone or the list of -helpall, status 1 with the usage text
 // alone or an error message alone that starts with one of the entry's three prefixes; neither
-// an answer nor an error message ends with a line break.
+// an answer nor an error message ends with a line break, but an answer of lines ended by CR LF.
 bool shapeFits(int status, const std::string &out, const std::string &err) {
   static const auto usageText = [](int which) {
     StringWriter writer;
@@ -79,10 +90,11 @@ bool shapeFits(int status, const std::string &out, const std::string &err) {
   const bool usageAlone = status == 1 && (out == usage || out == usageAll) && err.empty();
   const bool answerAlone = status == 0 && !out.empty() && !out.ends_with('\n') && err.empty();
   const bool wordsAlone = status == 0 && out == words && err.empty();
+  const bool linesAlone = status == 0 && crLfLines(out) && err.empty();
   const bool errorAlone =
       status == 1 && out.empty() && !err.ends_with('\n') &&
       std::ranges::any_of(prefixes, [&err](std::string_view p) { return err.starts_with(p); });
-  return usageAlone || answerAlone || wordsAlone || errorAlone;
+  return usageAlone || answerAlone || wordsAlone || linesAlone || errorAlone;
 }
 
 // One answer line per request line: a status, a tab and the text with every NUL, backslash,

@@ -90,6 +90,10 @@ def core_check(binary):
         (["-uncalcpinblock", "-pinblock", "0412AC89ABCDEF67", "-pan", PAN, "-kpe", kpe], kpe, "97315", None),
         # The CVV's single-DES step takes key A alone, a copy of the key's first half.
         (["-calccvv", "-pan", PAN, "-expiry", "2512", "-servicecode", "101", "-cvk", KEY], KEY, "97315", None),
+        # DUKPT: the BDK, and the initial, transaction and PIN keys derived from it for the KSN.
+        (["-uncalcpinblock", "-pinblock", "8522B38789326BD3", "-pan", PAN, "-bdk", KEY, "-ksn", "FFFF9876543210E00005"],
+         KEY + " F9F98A2C1C1E1EE302D62EEB34A36315 15524E93B64ED240F751AAABC1298C24"
+         " 15524E93B64ED2BFF751AAABC1298CDB", "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
@@ -131,13 +135,14 @@ def core_check(binary):
     return failed
 
 
-def report(args, memory, key, pin):
-    # Any eight characters of the key count: a released block loses its first bytes to
-    # the allocator's bookkeeping, and the rest is still the key.
-    windows = [key[i:i + 8] for i in range(len(key) - 7)]
+def report(args, memory, keys, pin):
+    # Any eight characters of a key count: a released block loses its first bytes to
+    # the allocator's bookkeeping, and the rest is still the key. keys: one or more, blank-separated.
+    keys = keys.split()
+    windows = [key[i:i + 8] for key in keys for i in range(len(key) - 7)]
     forms = {"key as ASCII": [w.encode() for w in windows],
              "key as UTF-16": [w.encode("utf-16-le") for w in windows],
-             "key as bytes": [bytes.fromhex(key[i:i + 16]) for i in range(0, len(key), 16)],
+             "key as bytes": [bytes.fromhex(key[i:i + 16]) for key in keys for i in range(0, len(key), 16)],
              "PIN as ASCII": [pin.encode()], "PIN as UTF-16": [pin.encode("utf-16-le")],
              "PIN field": [bytes.fromhex("0597315F")]}  # the five-digit PIN in a block
     found = [name for name, copies in forms.items() if any(c in memory for c in copies)]
