@@ -23,7 +23,10 @@ void computeAnswer(const CommandLine &commandLine, Text &answer) {
 }
 
 int runCommand(const CommandLine &commandLine, TextWriter &out) {
+  // Room for the longest answer that holds a secret (the keys of -dukptkeys), so that growing
+  // never leaves a copy of one in released memory.
   Secret<Text> answer;
+  answer->reserve(1024);
   computeAnswer(commandLine, *answer);
   writeAnswer(out, *answer);
   return 0;
