@@ -85,13 +85,14 @@ constexpr std::size_t columnAfter(std::u16string_view first, std::u16string_view
 
 // Each name says which side of its variant a key is on: the transaction key has none yet, the
 // working keys are the transaction key after theirs.
-constexpr std::u16string_view kTdesInitial = u"initial key (IPEK)";
-constexpr std::u16string_view kTdesTransaction = u"transaction key (pre-variant)";
-struct TdesWorkingKeyLine {
-  TdesDukptUsage usage;
+template <typename Usage> struct WorkingKeyLine {
+  Usage usage;
   std::u16string_view name;
 };
-constexpr TdesWorkingKeyLine kTdesWorkingKeys[] = {
+
+constexpr std::u16string_view kTdesInitial = u"initial key (IPEK)";
+constexpr std::u16string_view kTdesTransaction = u"transaction key (pre-variant)";
+constexpr WorkingKeyLine<TdesDukptUsage> kTdesWorkingKeys[] = {
     {TdesDukptUsage::Pin, u"PIN key (post-variant)"},
     {TdesDukptUsage::MacRequest, u"MAC request key (post-variant)"},
     {TdesDukptUsage::MacResponse, u"MAC response key (post-variant)"},
@@ -102,11 +103,7 @@ constexpr std::size_t kTdesColumn = columnAfter(kTdesInitial, kTdesTransaction, 
 
 constexpr std::u16string_view kAesInitial = u"initial key";
 constexpr std::u16string_view kAesDerivation = u"derivation key";
-struct AesWorkingKeyLine {
-  AesDukptUsage usage;
-  std::u16string_view name;
-};
-constexpr AesWorkingKeyLine kAesWorkingKeys[] = {
+constexpr WorkingKeyLine<AesDukptUsage> kAesWorkingKeys[] = {
     {AesDukptUsage::Pin, u"PIN encryption key"},
     {AesDukptUsage::Mac, u"MAC generation key"},
     {AesDukptUsage::Data, u"data encryption key"},
@@ -122,7 +119,7 @@ void appendTdesKeys(const CommandLine &cl, TdesKsn ksn, Text &answer) {
   }
   const Secret<TdesDukptKey> transaction = tdesTransactionKey(*initial, ksn);
   appendKeyLine(answer, kTdesTransaction, kTdesColumn, kTdes, *transaction);
-  for (const TdesWorkingKeyLine &line : kTdesWorkingKeys) {
+  for (const auto &line : kTdesWorkingKeys) {
     appendKeyLine(answer, line.name, kTdesColumn, kTdes, *tdesWorkingKey(*transaction, line.usage));
   }
 }
@@ -136,7 +133,7 @@ void appendAesKeys(const CommandLine &cl, AesKsn ksn, Text &answer) {
   }
   const Secret<AesDukptKey> derivation = aesDerivationKey(*initial, ksn);
   appendKeyLine(answer, kAesDerivation, kAesColumn, kAes, derivation->span());
-  for (const AesWorkingKeyLine &line : kAesWorkingKeys) {
+  for (const auto &line : kAesWorkingKeys) {
     appendKeyLine(answer, line.name, kAesColumn, kAes,
                   aesWorkingKey(*derivation, ksn, line.usage, workingKeySize(cl))->span());
   }
