@@ -146,17 +146,18 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     return std::nullopt;
   }
   struct stat info {};
-  struct stat input {};
-  std::optional<std::size_t> result;
-  if (inBatch && ::fstat(fd, &info) == 0 && ::fstat(0, &input) == 0 &&
-      info.st_dev == input.st_dev && info.st_ino == input.st_ino) {
-    ::close(fd);
-    throw excCL_MalformedParameter(u"a key file cannot be the standard input of a batch");
-  }
+  const bool known = ::fstat(fd, &info) == 0;
   if (inBatch) {
+    struct stat input {};
+    if (known && ::fstat(0, &input) == 0 && info.st_dev == input.st_dev &&
+        info.st_ino == input.st_ino) {
+      ::close(fd);
+      throw excCL_MalformedParameter(u"a key file cannot be the standard input of a batch");
+    }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
-  if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {
+  std::optional<std::size_t> result;
+  if (known && !S_ISDIR(info.st_mode)) {
     std::size_t total = 0;
     bool ok = true;
     while (total < capacity) {
