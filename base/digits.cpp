@@ -48,16 +48,4 @@ void appendHex(Text &text, std::span<const std::uint8_t> bytes) {
   }
 }
 
-Text blockToHex(const NibbleBlock &block) {
-  Text hex;
-  appendHex(hex, block);
-  return hex;
-}
-
-NibbleBlock hexToBlock(std::u16string_view hex) {
-  NibbleBlock block{};
-  hexToBytes(hex.substr(0, 16), block.data());
-  return block;
-}
-
 } // namespace tolvane

@@ -86,8 +86,4 @@ void hexToBytes(std::u16string_view hex, std::uint8_t *out);
 // Two upper-case hex digits per byte, appended to text.
 void appendHex(Text &text, std::span<const std::uint8_t> bytes);
 
-// The 16-digit upper-case hex text of a block, and its inverse for checked hex text.
-Text blockToHex(const NibbleBlock &block);
-NibbleBlock hexToBlock(std::u16string_view hex);
-
 } // namespace tolvane
