@@ -334,7 +334,52 @@ void transformBlock(const RoundKey *k, const std::uint8_t *in, std::uint8_t *out
   storeBigEndian(out + 4, a);
 }
 
+// One DES operation over 16 round keys: the initial permutation, 16 rounds, the final one.
+void transformSingle(const RoundKey *k, const std::uint8_t *in, std::uint8_t *out) {
+  std::uint32_t a = loadBigEndian(in);
+  std::uint32_t b = loadBigEndian(in + 4);
+  exchangeBits(a, b, 4, 0x0F0F0F0FU);
+  exchangeBits(a, b, 16, 0x0000FFFFU);
+  exchangeBits(b, a, 2, 0x33333333U);
+  exchangeBits(b, a, 8, 0x00FF00FFU);
+  b = std::rotl(b, 1);
+  std::uint32_t t = (a ^ b) & 0xAAAAAAAAU;
+  a ^= t;
+  b ^= t;
+  a = std::rotl(a, 1);
+  for (std::size_t r = 0; r < 16; r += 2) {
+    a ^= cipherFunction(b, k[r]);
+    b ^= cipherFunction(a, k[r + 1]);
+  }
+  b = std::rotr(b, 1);
+  t = (a ^ b) & 0xAAAAAAAAU;
+  a ^= t;
+  b ^= t;
+  a = std::rotr(a, 1);
+  exchangeBits(a, b, 8, 0x00FF00FFU);
+  exchangeBits(a, b, 2, 0x33333333U);
+  exchangeBits(b, a, 16, 0x0000FFFFU);
+  exchangeBits(b, a, 4, 0x0F0F0F0FU);
+  storeBigEndian(out, b);
+  storeBigEndian(out + 4, a);
+}
+
 } // namespace
+
+void makeSingleKeySchedule(SingleDesKeySchedule &schedule, const std::uint8_t *key) {
+  expandDesKey(&schedule[0], key);
+  for (std::size_t i = 0; i < 16; ++i) {
+    schedule[16 + i] = schedule[15 - i];
+  }
+}
+
+void encryptBlock(const SingleDesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out) {
+  transformSingle(&schedule[0], in, out);
+}
+
+void decryptBlock(const SingleDesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out) {
+  transformSingle(&schedule[16], in, out);
+}
 
 // K1 runs forward at round keys 0 and 32 and reversed at 48 and 80; K2 forward at 64 and
 // reversed at 16.

@@ -5,7 +5,6 @@
 // significant bit, so a block or key written as 16 hex digits (byte 0 first) reads exactly
 // as published test vectors do. The low bit of every key byte is parity and never used.
 //
-// A single DES key K is run as the double-length key K||K: EDE with equal keys is single DES.
 // Nothing here allocates, fails or keeps state; a schedule may be shared read-only.
 
 #include <array>
@@ -25,6 +24,11 @@ struct RoundKey {
 // whole decryption sequence (D K3, E K2, D K1), so both directions cost the same.
 using DesKeySchedule = std::array<RoundKey, 96>;
 
+// One DES key: round keys 0..15 encrypt, 16..31 decrypt.
+using SingleDesKeySchedule = std::array<RoundKey, 32>;
+
+// key: 8 bytes, one DES key.
+void makeSingleKeySchedule(SingleDesKeySchedule &schedule, const std::uint8_t *key);
 // key: 16 bytes K1||K2; K3 = K1.
 void makeDoubleKeySchedule(DesKeySchedule &schedule, const std::uint8_t *key);
 // key: 24 bytes K1||K2||K3.
@@ -34,5 +38,9 @@ void makeTripleKeySchedule(DesKeySchedule &schedule, const std::uint8_t *key);
 void encryptBlock(const DesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out);
 // out = D_K1(E_K2(D_K3(in))). in and out are 8 bytes and may be the same memory.
 void decryptBlock(const DesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out);
+
+// Single DES under one key. in and out are 8 bytes and may be the same memory.
+void encryptBlock(const SingleDesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out);
+void decryptBlock(const SingleDesKeySchedule &schedule, const std::uint8_t *in, std::uint8_t *out);
 
 } // namespace tolvane
