@@ -27,7 +27,7 @@ public:
 
 void computePvv(benchmark::State &state) {
   for (auto _ : state) {
-    const Cipher cipher(CipherAlgorithm::Tdes, kpv);
+    const Cipher cipher(CipherAlgorithm::Tdes2, kpv);
     benchmark::DoNotOptimize(tolvane::computePvv(u"4111111111111111", 1, u"1234", cipher));
   }
 }
@@ -37,7 +37,7 @@ void makePinBlockThreeKey(benchmark::State &state) {
   Zeros zeros;
   const auto &format = *tolvane::findPinBlockFormat(0);
   for (auto _ : state) {
-    const Cipher cipher(CipherAlgorithm::Tdes, kpe);
+    const Cipher cipher(CipherAlgorithm::Tdes3, kpe);
     benchmark::DoNotOptimize(
         tolvane::makePinBlock(format, u"1234", u"4111111111111111", &cipher, zeros));
   }
@@ -47,10 +47,10 @@ BENCHMARK(makePinBlockThreeKey);
 void decodePinBlockThreeKey(benchmark::State &state) {
   Zeros zeros;
   const auto &format = *tolvane::findPinBlockFormat(0);
-  const Cipher made(CipherAlgorithm::Tdes, kpe);
+  const Cipher made(CipherAlgorithm::Tdes3, kpe);
   const auto block = tolvane::makePinBlock(format, u"1234", u"4111111111111111", &made, zeros);
   for (auto _ : state) {
-    const Cipher cipher(CipherAlgorithm::Tdes, kpe);
+    const Cipher cipher(CipherAlgorithm::Tdes3, kpe);
     benchmark::DoNotOptimize(tolvane::decodePinBlock(format, *block, u"4111111111111111", &cipher));
   }
 }

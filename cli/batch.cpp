@@ -12,6 +12,7 @@
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
 #include "cli/run.hpp"
+#include "cli/walk.hpp"
 
 namespace tolvane {
 
@@ -298,7 +299,7 @@ int Batch::run(const CommandLine &base) {
         status = guarded(
             out, err,
             [&] {
-              const CommandLine request(base, words, keys_);
+              const CommandLine request = walkRequest(base, words, keys_);
               computeAnswer(request, *answerText_);
               if (!std::all_of(answerText_->begin(), answerText_->end(),
                                [](char16_t unit) { return unit < 256 && unit != u'\n'; })) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/argument_source.hpp"
 #include "cli/command_line.hpp"
 #include "cli/writer.hpp"
 

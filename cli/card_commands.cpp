@@ -19,7 +19,7 @@ constexpr std::size_t kLongestCvvPan = 32 - 4 - 3;
 
 void checkCvv(const CommandLine &cl, bool verifying) {
   checkPan(cl);
-  if (cl.pan.empty() || cl.expiry.empty() || cl.serviceCode.empty() || !cl.cvk ||
+  if (cl.pan.empty() || cl.expiry.empty() || cl.serviceCode.empty() || !cl.key(Role::Cvk) ||
       (verifying && cl.cvv.empty())) {
     throw excCL_RequiredParameterMissing(
         verifying
@@ -33,13 +33,8 @@ void checkCvv(const CommandLine &cl, bool verifying) {
   }
 }
 
-// The slot holds A||B; the first step of the CVV is single DES under key A alone.
-Secret<std::array<std::uint8_t, 16>> keyATwice(const KeySlot &cvk) {
-  Secret<std::array<std::uint8_t, 16>> key;
-  std::copy_n(cvk.bytes().begin(), 8, key->begin());
-  std::copy_n(cvk.bytes().begin(), 8, key->begin() + 8);
-  return key;
-}
+// The slot holds A||B (or A alone); the first step of the CVV is single DES under key A.
+Cipher keyA(const KeySlot &cvk) { return Cipher(CipherAlgorithm::Des, cvk.bytes().first(8)); }
 
 } // namespace
 
@@ -72,9 +67,9 @@ void answerFixPan(const CommandLine &cl, Text &answer) {
 void checkCalcCvv(const CommandLine &cl) { checkCvv(cl, false); }
 
 void answerCalcCvv(const CommandLine &cl, Text &answer) {
-  const Cipher keyA(CipherAlgorithm::Tdes, *keyATwice(*cl.cvk));
+  const KeySlot &cvk = *cl.key(Role::Cvk);
   const Secret<CvvDigits> cvv =
-      computeCvv(cl.pan, cl.expiry, cl.serviceCode, keyA, cl.cvk->cipher());
+      computeCvv(cl.pan, cl.expiry, cl.serviceCode, keyA(cvk), cvk.cipher());
   for (const std::uint8_t digit : *cvv) {
     answer.push_back(static_cast<char16_t>(u'0' + digit));
   }
@@ -83,9 +78,9 @@ void answerCalcCvv(const CommandLine &cl, Text &answer) {
 void checkVerifyCvv(const CommandLine &cl) { checkCvv(cl, true); }
 
 void answerVerifyCvv(const CommandLine &cl, Text &answer) {
-  const Cipher keyA(CipherAlgorithm::Tdes, *keyATwice(*cl.cvk));
+  const KeySlot &cvk = *cl.key(Role::Cvk);
   answer +=
-      verifyCvv(cl.pan, cl.expiry, cl.serviceCode, cl.cvv, keyA, cl.cvk->cipher()) ? u"Y" : u"N";
+      verifyCvv(cl.pan, cl.expiry, cl.serviceCode, cl.cvv, keyA(cvk), cvk.cipher()) ? u"Y" : u"N";
 }
 
 } // namespace tolvane

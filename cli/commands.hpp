@@ -3,12 +3,9 @@
 // failure) and the function that computes its whole answer. The option table ties each pair to
 // its word; the entry runs them through it.
 
-#include <optional>
-
 #include "base/secret.hpp"
 #include "base/text.hpp"
 #include "cli/command_line.hpp"
-#include "crypto/cipher.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -17,14 +14,18 @@ namespace tolvane {
 // -suppressluhn. Throws excCL_MalformedParameter.
 void checkPan(const CommandLine &commandLine);
 
+// The format of -format, and the one -translate makes (-toformat, or -format's).
+const PinBlockFormat &formatOf(const CommandLine &commandLine);
+const PinBlockFormat &toFormatOf(const CommandLine &commandLine);
+
 // The PIN held in the PIN block of the command line, read as -uncalcpinblock reads it: under
 // the block's format and key words and the PAN. Throws excProblem for a block that fails its
 // checks.
-Secret<Text> pinOfBlock(const CommandLine &commandLine);
+Secret<Text> pinOfBlock(const CommandLine &commandLine, const PinBlockFormat &format);
 
 // The checks on the block words that every command reading a block makes after its own
 // requirement: the block's length, the key and the PAN fit the format.
-void checkBlockWords(const CommandLine &commandLine);
+void checkBlockWords(const CommandLine &commandLine, const PinBlockFormat &format);
 
 // PVV and PIN blocks (pin_commands.cpp).
 void checkVerify(const CommandLine &commandLine);
@@ -65,22 +66,6 @@ void answerDukptKeys(const CommandLine &commandLine, Text &answer);
 // transaction, a working key no stronger than it, and a BDK of the format's kind. Throws
 // excCL_RequiredParameterMissing or excCL_MalformedParameter.
 void checkDukptBlockWords(const CommandLine &commandLine, const PinBlockFormat &format);
-
-// The key the command line's PIN block is read or made under: the KPE, or the PIN key derived
-// from the BDK and the KSN (which it holds, and wipes), or none for a block in the clear.
-class BlockKey {
-public:
-  explicit BlockKey(const CommandLine &commandLine);
-  BlockKey(const BlockKey &) = delete;
-  BlockKey &operator=(const BlockKey &) = delete;
-  ~BlockKey() = default;
-
-  const Cipher *cipher() const { return cipher_; }
-
-private:
-  std::optional<Cipher> derived_;
-  const Cipher *cipher_ = nullptr;
-};
 
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);

@@ -1,11 +1,12 @@
 // -dukptkeys, and DUKPT where the PIN-block commands take their key: the checks on the BDK, the
-// KSN and -workingkey, and the PIN key derived for a block.
+// KSN and -workingkey.
 
 #include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "base/digits.hpp"
+#include "cli/block_key.hpp"
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
 #include "crypto/dukpt.hpp"
@@ -17,132 +18,85 @@ namespace {
 constexpr const char16_t *kWorkingKeyWithoutAesBdk =
     u"workingkey requires either of -bdkaes or -bdkaesfile";
 
-bool isAes(const KeySlot &bdk) { return bdk.algorithm() == CipherAlgorithm::Aes; }
-
-// The KSN, checked to fit the BDK: its first 10 bytes are a Triple-DES KSN, all 12 an AES one.
-using KsnBytes = std::array<std::uint8_t, kAesKsnSize>;
-
-KsnBytes ksnBytes(const CommandLine &cl) {
-  KsnBytes bytes{};
-  hexToBytes(cl.ksn, bytes.data());
-  return bytes;
-}
-
-TdesKsn tdesKsn(const KsnBytes &ksn) { return std::span(ksn).first<kTdesKsnSize>(); }
-
-std::size_t workingKeySize(const CommandLine &cl) {
-  return cl.workingKeySize != 0 ? cl.workingKeySize : 16;
-}
-
 // Every use of a BDK: a KSN of the BDK's kind, and -workingkey only with an AES BDK at least as
 // strong, since a derived key is never stronger than the key it comes from.
 void checkDukptWords(const CommandLine &cl) {
-  const bool aes = isAes(*cl.bdk);
+  const KeySlot &bdk = *cl.key(Role::Bdk);
+  const bool aes = bdk.family() == CipherFamily::Aes;
   if (cl.ksn.empty()) {
     throw excCL_RequiredParameterMissing(u"BDK requires -ksn");
   }
-  if (cl.ksn.size() != (aes ? 2 * kAesKsnSize : 2 * kTdesKsnSize)) {
+  if (cl.ksn.size != dukptKsnSize(bdk.family())) {
     throw excCL_MalformedParameter(aes ? u"KSN must be 24 hex digits with an AES BDK"
                                        : u"KSN must be 20 hex digits with a Triple-DES BDK");
   }
-  if (cl.workingKeySize != 0 && !aes) {
+  if (cl.workingKey >= 0 && !aes) {
     throw excCL_RequiredParameterMissing(kWorkingKeyWithoutAesBdk);
   }
-  if (cl.workingKeySize > cl.bdk->bytes().size()) {
-    throw excCL_MalformedParameter(cl.workingKeySize == 32
-                                       ? u"workingkey aes256 is stronger than the BDK"
-                                       : u"workingkey aes192 is stronger than the BDK");
+  const CipherEntry &working = cipherEntry(workingKeyOf(cl));
+  if (aes && working.keySize > bdk.bytes().size()) {
+    throw excCL_MalformedParameter(Text(u"workingkey aes") +
+                                   (working.keySize == 32 ? u"256" : u"192") +
+                                   u" is stronger than the BDK");
   }
-}
-
-std::uint32_t counterOf(const CommandLine &cl, const KsnBytes &ksn) {
-  return isAes(*cl.bdk) ? aesKsnCounter(ksn) : tdesKsnCounter(tdesKsn(ksn));
 }
 
 // One line of -dukptkeys: the name, blanks to the column of the keys, the key and its check
 // value. Appended straight to the answer, so that no other text holds the key.
 void appendKeyLine(Text &answer, std::u16string_view name, std::size_t column,
-                   CipherAlgorithm algorithm, std::span<const std::uint8_t> key) {
+                   const DukptKey &key) {
   answer += name;
   answer.append(column - name.size(), u' ');
-  appendHex(answer, key);
+  appendHex(answer, key.span());
   answer += u"  KCV ";
-  const CheckValue value = keyCheckValue(Cipher(algorithm, key));
+  const CheckValue value = keyCheckValue(Cipher(key.algorithm, key.span()));
   appendHex(answer, std::span(value.bytes.data(), value.size));
   answer += u'\n';
 }
 
+// The working keys each scheme shows, by usage, with their names. Each name says which side of
+// its variant a Triple-DES key is on: the transaction key has none yet, the working keys are
+// the transaction key after theirs.
+struct KeyLine {
+  DukptUsage usage;
+  std::u16string_view name;
+};
+
+struct SchemeLines {
+  std::u16string_view initial;
+  std::u16string_view transaction;
+  std::span<const KeyLine> working;
+};
+
+constexpr KeyLine kTdesWorkingKeys[] = {
+    {DukptUsage::Pin, u"PIN key (post-variant)"},
+    {DukptUsage::MacRequest, u"MAC request key (post-variant)"},
+    {DukptUsage::MacResponse, u"MAC response key (post-variant)"},
+    {DukptUsage::DataRequest, u"data request key (post-variant, one-way)"},
+    {DukptUsage::DataResponse, u"data response key (post-variant, one-way)"},
+};
+constexpr KeyLine kAesWorkingKeys[] = {
+    {DukptUsage::Pin, u"PIN encryption key"},
+    {DukptUsage::MacRequest, u"MAC generation key"},
+    {DukptUsage::DataRequest, u"data encryption key"},
+};
+constexpr SchemeLines kTdesLines{u"initial key (IPEK)", u"transaction key (pre-variant)",
+                                 kTdesWorkingKeys};
+constexpr SchemeLines kAesLines{u"initial key", u"derivation key", kAesWorkingKeys};
+
 // Two blanks after the longest of the names.
-template <typename Lines>
-constexpr std::size_t columnAfter(std::u16string_view first, std::u16string_view second,
-                                  const Lines &lines) {
-  std::size_t longest = std::max(first.size(), second.size());
-  for (const auto &line : lines) {
+constexpr std::size_t columnOf(const SchemeLines &lines) {
+  std::size_t longest = std::max(lines.initial.size(), lines.transaction.size());
+  for (const KeyLine &line : lines.working) {
     longest = std::max(longest, line.name.size());
   }
   return longest + 2;
 }
 
-// Each name says which side of its variant a key is on: the transaction key has none yet, the
-// working keys are the transaction key after theirs.
-template <typename Usage> struct WorkingKeyLine {
-  Usage usage;
-  std::u16string_view name;
-};
-
-constexpr std::u16string_view kTdesInitial = u"initial key (IPEK)";
-constexpr std::u16string_view kTdesTransaction = u"transaction key (pre-variant)";
-constexpr WorkingKeyLine<TdesDukptUsage> kTdesWorkingKeys[] = {
-    {TdesDukptUsage::Pin, u"PIN key (post-variant)"},
-    {TdesDukptUsage::MacRequest, u"MAC request key (post-variant)"},
-    {TdesDukptUsage::MacResponse, u"MAC response key (post-variant)"},
-    {TdesDukptUsage::DataRequest, u"data request key (post-variant, one-way)"},
-    {TdesDukptUsage::DataResponse, u"data response key (post-variant, one-way)"},
-};
-constexpr std::size_t kTdesColumn = columnAfter(kTdesInitial, kTdesTransaction, kTdesWorkingKeys);
-
-constexpr std::u16string_view kAesInitial = u"initial key";
-constexpr std::u16string_view kAesDerivation = u"derivation key";
-constexpr WorkingKeyLine<AesDukptUsage> kAesWorkingKeys[] = {
-    {AesDukptUsage::Pin, u"PIN encryption key"},
-    {AesDukptUsage::Mac, u"MAC generation key"},
-    {AesDukptUsage::Data, u"data encryption key"},
-};
-constexpr std::size_t kAesColumn = columnAfter(kAesInitial, kAesDerivation, kAesWorkingKeys);
-
-void appendTdesKeys(const CommandLine &cl, TdesKsn ksn, Text &answer) {
-  constexpr auto kTdes = CipherAlgorithm::Tdes;
-  const Secret<TdesDukptKey> initial = tdesInitialKey(cl.bdk->bytes(), ksn);
-  appendKeyLine(answer, kTdesInitial, kTdesColumn, kTdes, *initial);
-  if (tdesKsnCounter(ksn) == 0) {
-    return;
-  }
-  const Secret<TdesDukptKey> transaction = tdesTransactionKey(*initial, ksn);
-  appendKeyLine(answer, kTdesTransaction, kTdesColumn, kTdes, *transaction);
-  for (const auto &line : kTdesWorkingKeys) {
-    appendKeyLine(answer, line.name, kTdesColumn, kTdes, *tdesWorkingKey(*transaction, line.usage));
-  }
-}
-
-void appendAesKeys(const CommandLine &cl, AesKsn ksn, Text &answer) {
-  constexpr auto kAes = CipherAlgorithm::Aes;
-  const Secret<AesDukptKey> initial = aesInitialKey(cl.bdk->bytes(), ksn);
-  appendKeyLine(answer, kAesInitial, kAesColumn, kAes, initial->span());
-  if (aesKsnCounter(ksn) == 0) {
-    return;
-  }
-  const Secret<AesDukptKey> derivation = aesDerivationKey(*initial, ksn);
-  appendKeyLine(answer, kAesDerivation, kAesColumn, kAes, derivation->span());
-  for (const auto &line : kAesWorkingKeys) {
-    appendKeyLine(answer, line.name, kAesColumn, kAes,
-                  aesWorkingKey(*derivation, ksn, line.usage, workingKeySize(cl))->span());
-  }
-}
-
 } // namespace
 
 void checkDukptKeys(const CommandLine &cl) {
-  if (cl.bdk == nullptr || cl.ksn.empty()) {
+  if (cl.key(Role::Bdk) == nullptr || cl.ksn.empty()) {
     throw excCL_RequiredParameterMissing(
         u"dukptkeys requires -ksn, and one of -bdk, -bdkfile, -bdkaes or -bdkaesfile");
   }
@@ -154,63 +108,51 @@ void answerDukptKeys(const CommandLine &cl, Text &answer) {
   // Room for every line at once: a text that grew would leave its earlier keys behind in the
   // memory it gave back.
   answer.reserve(answer.size() + 1024);
-  const KsnBytes ksn = ksnBytes(cl);
-  if (isAes(*cl.bdk)) {
-    appendAesKeys(cl, ksn, answer);
-  } else {
-    appendTdesKeys(cl, tdesKsn(ksn), answer);
+  const KeySlot &bdk = *cl.key(Role::Bdk);
+  const bool aes = bdk.family() == CipherFamily::Aes;
+  const SchemeLines &lines = aes ? kAesLines : kTdesLines;
+  const std::size_t column = columnOf(lines);
+  const Secret<DukptKeyChain> keys = dukptKeyChain(bdk.algorithm(), bdk.bytes(), cl.ksn.span(),
+                                                   aes ? workingKeyOf(cl) : CipherAlgorithm::Tdes2);
+  appendKeyLine(answer, lines.initial, column, keys->initial);
+  if (!keys->transaction) {
+    return;
+  }
+  appendKeyLine(answer, lines.transaction, column, *keys->transaction);
+  for (const KeyLine &line : lines.working) {
+    appendKeyLine(answer, line.name, column, keys->working[static_cast<std::size_t>(line.usage)]);
   }
 }
 
 void checkDukptBlockWords(const CommandLine &cl, const PinBlockFormat &format) {
-  if (cl.bdk == nullptr) {
+  const KeySlot *bdk = cl.key(Role::Bdk);
+  if (bdk == nullptr) {
     if (!cl.ksn.empty()) {
       throw excCL_RequiredParameterMissing(
           u"ksn requires one of -bdk, -bdkfile, -bdkaes or -bdkaesfile");
     }
-    if (cl.workingKeySize != 0) {
+    if (cl.workingKey >= 0) {
       throw excCL_RequiredParameterMissing(kWorkingKeyWithoutAesBdk);
     }
     return;
   }
-  if (cl.kpe != nullptr) {
+  if (cl.key(Role::Kpe) != nullptr) {
     throw excCL_MalformedParameter(u"BDK and KPE must not be given together");
   }
   checkDukptWords(cl);
-  const bool aes = isAes(*cl.bdk);
-  if (format.blockSize == 16 && !aes) {
-    throw excCL_RequiredParameterMissing(u"format 4 requires an AES BDK: -bdkaes or -bdkaesfile");
-  }
-  if (format.blockSize == 8 && aes) {
+  if (bdk->family() != format.keyFamily) {
     Text message(u"format ");
-    message += static_cast<char16_t>(u'0' + format.number);
-    message += u" takes a Triple-DES BDK (-bdk or -bdkfile)";
-    throw excCL_MalformedParameter(message);
+    message += format.name;
+    if (format.keyFamily == CipherFamily::Aes) {
+      throw excCL_RequiredParameterMissing(message +
+                                           u" requires an AES BDK: -bdkaes or -bdkaesfile");
+    }
+    throw excCL_MalformedParameter(message + u" takes a Triple-DES BDK (-bdk or -bdkfile)");
   }
   // A terminal's first transaction has counter 1; counter 0 is the key it was loaded with.
-  if (counterOf(cl, ksnBytes(cl)) == 0) {
+  if (dukptCounter(bdk->family(), cl.ksn.span()) == 0) {
     throw excCL_MalformedParameter(u"KSN counter 0 names no transaction");
   }
-}
-
-BlockKey::BlockKey(const CommandLine &cl) {
-  if (cl.bdk == nullptr) {
-    cipher_ = cl.kpe != nullptr ? &cl.kpe->cipher() : nullptr;
-    return;
-  }
-  const KsnBytes ksn = ksnBytes(cl);
-  if (isAes(*cl.bdk)) {
-    const Secret<AesDukptKey> pinKey =
-        aesWorkingKey(*aesDerivationKey(*aesInitialKey(cl.bdk->bytes(), ksn), ksn), ksn,
-                      AesDukptUsage::Pin, workingKeySize(cl));
-    derived_.emplace(CipherAlgorithm::Aes, pinKey->span());
-  } else {
-    const TdesKsn tdes = tdesKsn(ksn);
-    const Secret<TdesDukptKey> pinKey = tdesWorkingKey(
-        *tdesTransactionKey(*tdesInitialKey(cl.bdk->bytes(), tdes), tdes), TdesDukptUsage::Pin);
-    derived_.emplace(CipherAlgorithm::Tdes, *pinKey);
-  }
-  cipher_ = &*derived_;
 }
 
 } // namespace tolvane

@@ -4,16 +4,17 @@
 
 #include "base/secret.hpp"
 #include "cli/batch.hpp"
-#include "cli/keys.hpp"
+#include "cli/key_roles.hpp"
 #include "cli/platform.hpp"
 #include "cli/run.hpp"
+#include "cli/walk.hpp"
 
 namespace tolvane {
 
 int runTolvane(std::span<const Text> args, ByteSource &in, TextWriter &out, TextWriter &err) {
   KeyStore keys;
   return guarded(out, err, [&] {
-    const CommandLine commandLine(args, keys);
+    const CommandLine commandLine = walkCommandLine(args, keys);
     if (commandLine.batch) {
       return runBatch(commandLine, in, out);
     }

@@ -7,7 +7,7 @@
 namespace tolvane {
 
 void checkKcv(const CommandLine &cl) {
-  if ((cl.kpv == nullptr) == (cl.kpe == nullptr)) {
+  if ((cl.key(Role::Kpv) == nullptr) == (cl.key(Role::Kpe) == nullptr)) {
     throw excCL_RequiredParameterMissing(
         u"kcv requires one key: either of -kpv or -kpvfile, or either of -kpe or -kpefile");
   }
@@ -15,7 +15,8 @@ void checkKcv(const CommandLine &cl) {
 
 // Of the KPV, the check value of the two keys the PVV uses.
 void answerKcv(const CommandLine &cl, Text &answer) {
-  const CheckValue &value = (cl.kpv != nullptr ? cl.kpv : cl.kpe)->checkValue();
+  const KeySlot *key = cl.key(Role::Kpv) != nullptr ? cl.key(Role::Kpv) : cl.key(Role::Kpe);
+  const CheckValue &value = key->checkValue();
   appendHex(answer, std::span(value.bytes.data(), value.size));
 }
 

@@ -5,58 +5,57 @@
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
-#include "cli/errors.hpp"
+#include "pin/pin_block.hpp"
 
 namespace tolvane {
 
 namespace {
 
-using Value = std::u16string_view;
-using Context = OptionContext;
+using CL = CommandLine;
+using Chars = Characters;
 
-bool hexKey(Value v) { return (v.size() == 16 || v.size() == 32 || v.size() == 48) && allHex(v); }
-bool hexAesKey(Value v) {
-  return (v.size() == 32 || v.size() == 48 || v.size() == 64) && allHex(v);
-}
-bool formatNumber(Value v) { return v.size() == 1 && v[0] >= u'0' && v[0] <= u'4'; }
-bool checkValue(Value v) { return (v.size() == 4 || v.size() == 6) && allHex(v); }
-
-// The -workingkey choices, as key sizes in bytes; 0 for anything else.
-std::size_t workingKeySize(Value v) {
-  return v == u"aes128" ? 16 : v == u"aes192" ? 24 : v == u"aes256" ? 32 : 0;
+// The enumerated values. The PIN-block formats are the format table's own rows.
+Choice formatChoice(std::size_t index) {
+  const auto formats = pinBlockFormats();
+  return index < formats.size() ? Choice{formats[index]->name, formats[index]->number} : Choice{};
 }
 
-// Digits only, 0..6. Once the value passes 6 it can only grow, so the loop stops there and no
-// number of digits can overflow it. The empty text has no offending character: 0.
-bool pvkiValue(Value v, std::int32_t *pvki) {
-  std::int32_t result = 0;
-  for (const char16_t c : v) {
-    if (!isDecimalDigit(c)) {
-      return false;
-    }
-    result = result * 10 + digitValue(c);
-    if (result > 6) {
-      return false;
-    }
-  }
-  if (pvki != nullptr) {
-    *pvki = result;
-  }
-  return true;
+template <const auto &List> Choice choiceFrom(std::size_t index) {
+  return index < std::size(List) ? List[index] : Choice{};
 }
 
-constexpr auto kTdes = CipherAlgorithm::Tdes;
-constexpr auto kAes = CipherAlgorithm::Aes;
+constexpr Choice kWorkingKeys[] = {
+    {u"aes128", static_cast<std::int32_t>(CipherAlgorithm::Aes128)},
+    {u"aes192", static_cast<std::int32_t>(CipherAlgorithm::Aes192)},
+    {u"aes256", static_cast<std::int32_t>(CipherAlgorithm::Aes256)},
+};
 
-// The command line's key field now names slot, which the caller fills.
-KeySlot &use(Context &c, KeySlot KeyStore::*slot, const KeySlot *CommandLine::*field) {
-  c.commandLine.*field = &(c.keys.*slot);
-  return c.keys.*slot;
-}
+// A row as it is declared. The program never holds these: at compile time their texts go into
+// one pool, their functions into small tables, and each becomes an Option.
+struct OptionSpec {
+  std::u16string_view word;
+  OptionGroup group;
+  std::u16string_view placeholder{};
+  std::u16string_view line{};
+  std::u16string_view missing{};
+  std::u16string_view refused{};
+  ValueRule rule{};
+  ChoiceList choices = nullptr;
+  std::u16string_view CommandLine::*text = nullptr;
+  std::int32_t CommandLine::*number = nullptr;
+  ShortBytes CommandLine::*bytes = nullptr;
+  bool CommandLine::*flag = nullptr;
+  bool notInRequest = false;
+  Help help = Help::None;
+  void (*check)(const CommandLine &commandLine) = nullptr;
+  void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
+  std::optional<KeyWord> key{};
+  bool data = false;
+};
 
 // Descriptions start in column 29, as in the usage text: four blanks, then the word and its
 // placeholder in 24 columns.
-constexpr Option kOptions[] = {
+constexpr OptionSpec kOptions[] = {
     // Commands. The first six are the original ones, in their original order.
     {.word = u"-verify",
      .group = OptionGroup::Command,
@@ -131,15 +130,15 @@ constexpr Option kOptions[] = {
     {.word = u"-help",
      .group = OptionGroup::Command,
      .line = u"print the usage text",
-     .apply = [](Context &, Value) { throw excCL_Help(false); }},
+     .help = Help::Usage},
     {.word = u"-help2",
      .group = OptionGroup::Command,
      .line = u"print the usage text with the secondary commands",
-     .apply = [](Context &, Value) { throw excCL_Help(true); }},
+     .help = Help::FullUsage},
     {.word = u"-helpall",
      .group = OptionGroup::Command,
      .line = u"print every option word with its line (this list)",
-     .apply = [](Context &, Value) { throw excCL_Help(true, true); }},
+     .help = Help::EveryWord},
 
     // Values.
     {.word = u"-pan",
@@ -147,7 +146,7 @@ constexpr Option kOptions[] = {
      .placeholder = u"PANDIGITS",
      .line = u"PAN (13-19 digits)",
      .missing = u"missing PAN",
-     .apply = [](Context &c, Value v) { c.commandLine.pan = v; },
+     .text = &CL::pan,
      .data = true},
     {.word = u"-pvki",
      .group = OptionGroup::Value,
@@ -155,8 +154,8 @@ constexpr Option kOptions[] = {
      .line = u"KPV Index, 0 - 6",
      .missing = u"missing PVKI",
      .refused = u"PVKI must be between 0 and 6 (inclusive) ",
-     .accept = [](Value v) { return pvkiValue(v, nullptr); },
-     .apply = [](Context &c, Value v) { pvkiValue(v, &c.commandLine.pvki); },
+     .rule = {.characters = Chars::Decimal, .largest = 6},
+     .number = &CL::pvki,
      .data = true},
     {.word = u"-pvv",
      .group = OptionGroup::Value,
@@ -164,8 +163,8 @@ constexpr Option kOptions[] = {
      .line = u"PVV (4 digits)",
      .missing = u"missing PVV",
      .refused = u"PVV must be 4 digits",
-     .accept = [](Value v) { return v.size() == 4 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pvv = v; },
+     .rule = {Chars::Decimal, 4, 4},
+     .text = &CL::pvv,
      .data = true},
     {.word = u"-pinblock",
      .group = OptionGroup::Value,
@@ -173,8 +172,8 @@ constexpr Option kOptions[] = {
      .line = u"pinblock, in hex format (16 hex digits)",
      .missing = u"missing PINBLOCK",
      .refused = u"pinblock must be 16 hex digits",
-     .accept = [](Value v) { return v.size() == 16 && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; },
+     .rule = {Chars::Hex, 16, 16},
+     .text = &CL::pinBlockHex,
      .data = true},
     {.word = u"-pinblockaes",
      .group = OptionGroup::Value,
@@ -182,33 +181,29 @@ constexpr Option kOptions[] = {
      .line = u"a format-4 pinblock (32 hex digits)",
      .missing = u"missing PINBLOCKAES",
      .refused = u"pinblockaes must be 32 hex digits",
-     .accept = [](Value v) { return v.size() == 32 && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pinBlockHex = v; },
+     .rule = {Chars::Hex, 32, 32},
+     .text = &CL::pinBlockHex,
      .data = true},
     {.word = u"-format",
      .group = OptionGroup::Value,
-     .placeholder = u"0|1|2|3|4",
      .line = u"the ISO 9564 format of the pinblock (default 0)",
      .missing = u"missing format",
-     .refused = u"format must be 0, 1, 2, 3 or 4",
-     .accept = formatNumber,
-     .apply = [](Context &c, Value v) { c.commandLine.format = v[0] - u'0'; }},
+     .choices = formatChoice,
+     .number = &CL::format},
     {.word = u"-toformat",
      .group = OptionGroup::Value,
-     .placeholder = u"0|1|2|3|4",
      .line = u"the format -translate makes (default: -format's)",
      .missing = u"missing toformat",
-     .refused = u"toformat must be 0, 1, 2, 3 or 4",
-     .accept = formatNumber,
-     .apply = [](Context &c, Value v) { c.commandLine.toFormat = v[0] - u'0'; }},
+     .choices = formatChoice,
+     .number = &CL::toFormat},
     {.word = u"-pin",
      .group = OptionGroup::Value,
      .placeholder = u"PINDIGITS",
      .line = u"4-14 digit PIN (Visa PVV only considers 4)",
      .missing = u"missing PIN",
      .refused = u"PIN must be 4 to 14 digits",
-     .accept = [](Value v) { return v.size() >= 4 && v.size() <= 14 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.pin = v; },
+     .rule = {Chars::Decimal, 4, 14},
+     .text = &CL::pin,
      .data = true},
     {.word = u"-valdata",
      .group = OptionGroup::Value,
@@ -216,8 +211,8 @@ constexpr Option kOptions[] = {
      .line = u"IBM 3624 validation data (1-16 hex digits)",
      .missing = u"missing validation data",
      .refused = u"validation data must be 1 to 16 hex digits",
-     .accept = [](Value v) { return !v.empty() && v.size() <= 16 && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.validationData = v; },
+     .rule = {Chars::Hex, 1, 16},
+     .text = &CL::validationData,
      .data = true},
     {.word = u"-valpad",
      .group = OptionGroup::Value,
@@ -225,24 +220,24 @@ constexpr Option kOptions[] = {
      .line = u"validation data pad (1 hex digit, default F)",
      .missing = u"missing validation data pad",
      .refused = u"validation data pad must be 1 hex digit",
-     .accept = [](Value v) { return v.size() == 1 && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.validationPad = v; }},
+     .rule = {Chars::Hex, 1, 1},
+     .text = &CL::validationPad},
     {.word = u"-dectab",
      .group = OptionGroup::Value,
      .placeholder = u"DECTABDIGITS",
      .line = u"decimalisation table (default 0123456789012345)",
      .missing = u"missing decimalisation table",
      .refused = u"decimalisation table must be 16 digits",
-     .accept = [](Value v) { return v.size() == 16 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.decimalisation = v; }},
+     .rule = {Chars::Decimal, 16, 16},
+     .text = &CL::decimalisation},
     {.word = u"-offset",
      .group = OptionGroup::Value,
      .placeholder = u"OFFSETDIGITS",
      .line = u"IBM 3624 PIN offset (4-12 digits)",
      .missing = u"missing offset",
      .refused = u"offset must be 4 to 12 digits",
-     .accept = [](Value v) { return v.size() >= 4 && v.size() <= 12 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.offset = v; },
+     .rule = {Chars::Decimal, 4, 12},
+     .text = &CL::offset,
      .data = true},
     {.word = u"-expiry",
      .group = OptionGroup::Value,
@@ -250,8 +245,8 @@ constexpr Option kOptions[] = {
      .line = u"card expiry date (4 digits, as on the stripe)",
      .missing = u"missing expiry date",
      .refused = u"expiry date must be 4 digits",
-     .accept = [](Value v) { return v.size() == 4 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.expiry = v; },
+     .rule = {Chars::Decimal, 4, 4},
+     .text = &CL::expiry,
      .data = true},
     {.word = u"-servicecode",
      .group = OptionGroup::Value,
@@ -259,8 +254,8 @@ constexpr Option kOptions[] = {
      .line = u"service code (3 digits; 000 for CVV2, 999 for iCVV)",
      .missing = u"missing service code",
      .refused = u"service code must be 3 digits",
-     .accept = [](Value v) { return v.size() == 3 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.serviceCode = v; },
+     .rule = {Chars::Decimal, 3, 3},
+     .text = &CL::serviceCode,
      .data = true},
     {.word = u"-cvv",
      .group = OptionGroup::Value,
@@ -268,8 +263,8 @@ constexpr Option kOptions[] = {
      .line = u"CVV, CVV2 or iCVV (3 digits)",
      .missing = u"missing CVV",
      .refused = u"CVV must be 3 digits",
-     .accept = [](Value v) { return v.size() == 3 && allDecimal(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.cvv = v; },
+     .rule = {Chars::Decimal, 3, 3},
+     .text = &CL::cvv,
      .data = true},
     {.word = u"-ksn",
      .group = OptionGroup::Value,
@@ -277,261 +272,273 @@ constexpr Option kOptions[] = {
      .line = u"DUKPT key serial number (20 hex digits, 24 for AES)",
      .missing = u"missing KSN",
      .refused = u"KSN must be 20 or 24 hex digits",
-     .accept = [](Value v) { return (v.size() == 20 || v.size() == 24) && allHex(v); },
-     .apply = [](Context &c, Value v) { c.commandLine.ksn = v; },
+     .rule = {Chars::Hex, 20, 20, 24},
+     .bytes = &CL::ksn,
      .data = true},
     {.word = u"-workingkey",
      .group = OptionGroup::Value,
-     .placeholder = u"aes128|aes192|aes256",
      .line = u"AES DUKPT working key (default aes128)",
      .missing = u"missing working key type",
-     .refused = u"workingkey must be aes128, aes192 or aes256",
-     .accept = [](Value v) { return workingKeySize(v) != 0; },
-     .apply = [](Context &c, Value v) { c.commandLine.workingKeySize = workingKeySize(v); }},
-
-    // Keys and their guards.
-    {.word = u"-kpv",
-     .group = OptionGroup::Key,
-     .placeholder = u"KPVHEX",
-     .line = u"PIN Verification Key (hex, des-ede)",
-     .missing = u"missing KPV",
-     .refused = u"KPV must be 48, 32 or 16 hex digits",
-     .accept = hexKey,
-     .apply =
-         [](Context &c, Value v) {
-           // The PVV uses K1||K2 only: a third key is accepted and dropped.
-           keyFromHex(use(c, &KeyStore::kpv, &CommandLine::kpv), kTdes, v, 16);
-         }},
-    {.word = u"-kpvfile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary KPV from a file (8 or 16 bytes)",
-     .missing = u"missing KPV filename",
-     .apply =
-         [](Context &c, Value v) {
-           keyFromFile(use(c, &KeyStore::kpv, &CommandLine::kpv), kTdes, v, 16, {8, 16},
-                       u"KPV from file 16 or 8 bytes", c.inBatch);
-         }},
-    {.word = u"-kpe",
-     .group = OptionGroup::Key,
-     .placeholder = u"KPEHEX",
-     .line = u"encrypt/decrypt pinblock",
-     .missing = u"missing KPE",
-     .refused = u"KPE must be 48, 32 or 16 hex digits",
-     .accept = hexKey,
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::kpe, &CommandLine::kpe), kTdes, v); }},
-    {.word = u"-kpefile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary KPE from a file (8, 16 or 24 bytes)",
-     .missing = u"missing KPE filename",
-     .apply =
-         [](Context &c, Value v) {
-           keyFromFile(use(c, &KeyStore::kpe, &CommandLine::kpe), kTdes, v, 24, {8, 16, 24},
-                       u"KPE from file 24, 16 or 8 bytes", c.inBatch);
-         }},
-    {.word = u"-kpeaes",
-     .group = OptionGroup::Key,
-     .placeholder = u"KPEAESHEX",
-     .line = u"AES PIN encryption key (32, 48 or 64 hex digits)",
-     .missing = u"missing AES KPE",
-     .refused = u"AES KPE must be 64, 48 or 32 hex digits",
-     .accept = hexAesKey,
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::kpe, &CommandLine::kpe), kAes, v); }},
-    {.word = u"-kpeaesfile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary AES KPE from a file (16, 24 or 32 bytes)",
-     .missing = u"missing AES KPE filename",
-     .apply =
-         [](Context &c, Value v) {
-           keyFromFile(use(c, &KeyStore::kpe, &CommandLine::kpe), kAes, v, 33, {16, 24, 32},
-                       u"AES KPE from file 32, 24 or 16 bytes", c.inBatch);
-         }},
-    {.word = u"-tokpe",
-     .group = OptionGroup::Key,
-     .placeholder = u"KPEHEX",
-     .line = u"the key -translate enciphers its block under",
-     .missing = u"missing TOKPE",
-     .refused = u"TOKPE must be 48, 32 or 16 hex digits",
-     .accept = hexKey,
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kTdes, v); }},
-    {.word = u"-tokpefile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary TOKPE from a file (8, 16 or 24 bytes)",
-     .missing = u"missing TOKPE filename",
-     .apply =
-         [](Context &c, Value v) {
-           keyFromFile(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kTdes, v, 24, {8, 16, 24},
-                       u"TOKPE from file 24, 16 or 8 bytes", c.inBatch);
-         }},
-    {.word = u"-tokpeaes",
-     .group = OptionGroup::Key,
-     .placeholder = u"KPEAESHEX",
-     .line = u"the AES key -translate enciphers its block under",
-     .missing = u"missing AES TOKPE",
-     .refused = u"AES TOKPE must be 64, 48 or 32 hex digits",
-     .accept = hexAesKey,
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kAes, v); }},
-    {.word = u"-tokpeaesfile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary AES TOKPE from a file (16, 24, 32 bytes)",
-     .missing = u"missing AES TOKPE filename",
-     .apply =
-         [](Context &c, Value v) {
-           keyFromFile(use(c, &KeyStore::toKpe, &CommandLine::toKpe), kAes, v, 33, {16, 24, 32},
-                       u"AES TOKPE from file 32, 24 or 16 bytes", c.inBatch);
-         }},
-    {.word = u"-cvk",
-     .group = OptionGroup::Key,
-     .placeholder = u"CVKHEX",
-     .line = u"Card Verification Key, key A then key B (hex)",
-     .missing = u"missing CVK",
-     .refused = u"CVK must be 32 or 16 hex digits",
-     .accept = [](Value v) { return (v.size() == 16 || v.size() == 32) && allHex(v); },
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::cvk, &CommandLine::cvk), kTdes, v); }},
-    {.word = u"-cvkfile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary CVK from a file (8 or 16 bytes)",
-     .missing = u"missing CVK filename",
-     .apply =
-         [](Context &c, Value v) {
-           // Read one byte past the longest key, so that a longer file is refused, as a CVK
-           // of more than 32 hex digits is.
-           keyFromFile(use(c, &KeyStore::cvk, &CommandLine::cvk), kTdes, v, 17, {8, 16},
-                       u"CVK from file 16 or 8 bytes", c.inBatch);
-         }},
-    {.word = u"-bdk",
-     .group = OptionGroup::Key,
-     .placeholder = u"BDKHEX",
-     .line = u"Triple-DES DUKPT base derivation key (hex)",
-     .missing = u"missing BDK",
-     .refused = u"BDK must be 48 or 32 hex digits",
-     .accept = [](Value v) { return (v.size() == 32 || v.size() == 48) && allHex(v); },
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::bdk, &CommandLine::bdk), kTdes, v); }},
-    {.word = u"-bdkfile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read a binary BDK from a file (16 or 24 bytes)",
-     .missing = u"missing BDK filename",
-     .apply =
-         [](Context &c, Value v) {
-           // One byte past the longest key: a longer file is refused, not cut short.
-           keyFromFile(use(c, &KeyStore::bdk, &CommandLine::bdk), kTdes, v, 25, {16, 24},
-                       u"BDK from file 24 or 16 bytes", c.inBatch);
-         }},
-    {.word = u"-bdkaes",
-     .group = OptionGroup::Key,
-     .placeholder = u"BDKAESHEX",
-     .line = u"AES DUKPT base derivation key (hex)",
-     .missing = u"missing AES BDK",
-     .refused = u"AES BDK must be 64, 48 or 32 hex digits",
-     .accept = hexAesKey,
-     .apply = [](Context &c,
-                 Value v) { keyFromHex(use(c, &KeyStore::bdk, &CommandLine::bdk), kAes, v); }},
-    {.word = u"-bdkaesfile",
-     .group = OptionGroup::Key,
-     .placeholder = u"FILE",
-     .line = u"read binary AES BDK from a file (16, 24 or 32 bytes)",
-     .missing = u"missing AES BDK filename",
-     .apply =
-         [](Context &c, Value v) {
-           keyFromFile(use(c, &KeyStore::bdk, &CommandLine::bdk), kAes, v, 33, {16, 24, 32},
-                       u"AES BDK from file 32, 24 or 16 bytes", c.inBatch);
-         }},
-    {.word = u"-kpvkcv",
-     .group = OptionGroup::Key,
-     .placeholder = u"KCV",
-     .line = u"refuse to run unless the KPV's check value begins so",
-     .missing = u"missing KPV check value",
-     .refused = u"KPV check value must be 4 or 6 hex digits",
-     .accept = checkValue,
-     .apply = [](Context &c, Value v) { c.commandLine.kpvKcv = v; }},
-    {.word = u"-kpekcv",
-     .group = OptionGroup::Key,
-     .placeholder = u"KCV",
-     .line = u"refuse to run unless the KPE's check value begins so",
-     .missing = u"missing KPE check value",
-     .refused = u"KPE check value must be 4 or 6 hex digits",
-     .accept = checkValue,
-     .apply = [](Context &c, Value v) { c.commandLine.kpeKcv = v; }},
-    {.word = u"-tokpekcv",
-     .group = OptionGroup::Key,
-     .placeholder = u"KCV",
-     .line = u"refuse to run unless TOKPE's check value begins so",
-     .missing = u"missing TOKPE check value",
-     .refused = u"TOKPE check value must be 4 or 6 hex digits",
-     .accept = checkValue,
-     .apply = [](Context &c, Value v) { c.commandLine.toKpeKcv = v; }},
-    {.word = u"-cvkkcv",
-     .group = OptionGroup::Key,
-     .placeholder = u"KCV",
-     .line = u"refuse to run unless the CVK's check value begins so",
-     .missing = u"missing CVK check value",
-     .refused = u"CVK check value must be 4 or 6 hex digits",
-     .accept = checkValue,
-     .apply = [](Context &c, Value v) { c.commandLine.cvkKcv = v; }},
-    {.word = u"-bdkkcv",
-     .group = OptionGroup::Key,
-     .placeholder = u"KCV",
-     .line = u"refuse to run unless the BDK's check value begins so",
-     .missing = u"missing BDK check value",
-     .refused = u"BDK check value must be 4 or 6 hex digits",
-     .accept = checkValue,
-     .apply = [](Context &c, Value v) { c.commandLine.bdkKcv = v; }},
+     .choices = choiceFrom<kWorkingKeys>,
+     .number = &CL::workingKey},
 
     // Switches.
     {.word = u"-suppressluhn",
      .group = OptionGroup::Switch,
      .line = u"do not perform Luhn check on PAN",
-     .apply = [](Context &c, Value) { c.commandLine.suppressLuhn = true; }},
+     .flag = &CL::suppressLuhn},
     {.word = u"-batch",
      .group = OptionGroup::Switch,
      .line = u"answer one request per line of standard input",
-     .apply =
-         [](Context &c, Value) {
-           if (c.inRequest) {
-             throw excCL_MalformedParameter(u"-batch is not allowed in a batch request");
-           }
-           c.commandLine.batch = true;
-         }},
+     .flag = &CL::batch,
+     .notInRequest = true},
     {.word = u"-locked",
      .group = OptionGroup::Switch,
      .line = u"with -batch: requests may give per-card data only",
-     .apply =
-         [](Context &c, Value) {
-           if (c.inRequest) {
-             throw excCL_MalformedParameter(u"-locked is not allowed in a batch request");
-           }
-           c.commandLine.locked = true;
-         }},
+     .flag = &CL::locked,
+     .notInRequest = true},
     {.word = u"-jsonl",
      .group = OptionGroup::Switch,
      .line = u"with -batch: answer in JSON Lines",
-     .apply =
-         [](Context &c, Value) {
-           if (c.inRequest) {
-             throw excCL_MalformedParameter(u"-jsonl is not allowed in a batch request");
-           }
-           c.commandLine.jsonl = true;
-         }},
+     .flag = &CL::jsonl,
+     .notInRequest = true},
 };
+
+// ---- The key words, generated from the key roles ---------------------------------------------
+
+// A word built at compile time, kept where its row's view can point at it.
+struct FixedWord {
+  std::array<char16_t, 24> text{};
+  std::size_t size = 0;
+};
+
+constexpr std::u16string_view kFormSuffix[] = {u"", u"file", u"aes", u"aesfile", u"kcv"};
+
+constexpr bool hasWord(const KeyRole &role, KeyForm form) {
+  switch (form) {
+  case KeyForm::Hex:
+    return role.des.hexSizes != 0;
+  case KeyForm::File:
+    return role.des.fileSizes != 0;
+  case KeyForm::AesHex:
+    return role.aes.hexSizes != 0;
+  case KeyForm::AesFile:
+    return role.aes.fileSizes != 0;
+  case KeyForm::CheckValue:
+    return true;
+  }
+  return false;
+}
+
+// Each role's words in their order, then every role's guard: the order of -helpall.
+template <typename Visit> constexpr void forEachKeyWord(Visit visit) {
+  for (const KeyRole &role : kKeyRoles) {
+    for (const KeyForm form : {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile}) {
+      if (hasWord(role, form)) {
+        visit(KeyWord{role.role, form});
+      }
+    }
+  }
+  for (const KeyRole &role : kKeyRoles) {
+    visit(KeyWord{role.role, KeyForm::CheckValue});
+  }
+}
+
+constexpr std::size_t countKeyWords() {
+  std::size_t count = 0;
+  forEachKeyWord([&count](KeyWord) { ++count; });
+  return count;
+}
+constexpr std::size_t kKeyWordCount = countKeyWords();
+
+constexpr std::array<FixedWord, kKeyWordCount> makeKeyWordTexts() {
+  std::array<FixedWord, kKeyWordCount> words{};
+  std::size_t next = 0;
+  forEachKeyWord([&](KeyWord word) {
+    FixedWord &out = words[next++];
+    const auto put = [&out](std::u16string_view part) {
+      for (const char16_t c : part) {
+        out.text[out.size++] = c;
+      }
+    };
+    put(u"-");
+    put(keyRole(word.role).name);
+    put(kFormSuffix[static_cast<std::size_t>(word.form)]);
+  });
+  return words;
+}
+constexpr std::array<FixedWord, kKeyWordCount> kKeyWordTexts = makeKeyWordTexts();
+
+constexpr std::array<OptionSpec, kKeyWordCount>
+makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
+  std::array<OptionSpec, kKeyWordCount> rows{};
+  std::size_t next = 0;
+  forEachKeyWord([&](KeyWord word) {
+    const KeyRole &role = keyRole(word.role);
+    const KeyWords &family = wordsOf(role, word.form);
+    const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
+    const bool guard = word.form == KeyForm::CheckValue;
+    OptionSpec &row = rows[next];
+    row.word = std::u16string_view(texts[next].text.data(), texts[next].size);
+    row.group = OptionGroup::Key;
+    row.placeholder = guard ? u"KCV" : file ? u"FILE" : family.placeholder;
+    row.line = guard ? role.kcvLine : file ? family.fileLine : family.line;
+    row.key = word;
+    ++next;
+  });
+  return rows;
+}
+
+template <std::size_t N, std::size_t M>
+constexpr std::array<OptionSpec, N + M> joined(const OptionSpec (&first)[N],
+                                               const std::array<OptionSpec, M> &second) {
+  std::array<OptionSpec, N + M> rows{};
+  std::copy(std::begin(first), std::end(first), rows.begin());
+  std::copy(second.begin(), second.end(), rows.begin() + N);
+  return rows;
+}
+
+constexpr auto kSpecs = joined(kOptions, makeKeyOptions(kKeyWordTexts));
+
+// ---- The rows as the program holds them ---------------------------------------------------
+
+// Each spec's texts in turn, the same text stored once.
+constexpr std::u16string_view textOf(const OptionSpec &spec, std::size_t which) {
+  const std::u16string_view texts[] = {spec.word, spec.placeholder, spec.line, spec.missing,
+                                       spec.refused};
+  return texts[which];
+}
+
+template <typename Visit> constexpr void forEachText(Visit visit) {
+  for (const OptionSpec &spec : kSpecs) {
+    for (std::size_t which = 0; which < 5; ++which) {
+      visit(textOf(spec, which));
+    }
+  }
+}
+
+constexpr std::size_t poolSize() {
+  std::size_t size = 0;
+  forEachText([&size](std::u16string_view text) { size += text.size(); });
+  return size;
+}
+
+struct Pool {
+  std::array<char16_t, poolSize()> characters{};
+  std::size_t used = 0;
+
+  // Where text is in the pool, adding it unless it is there already.
+  constexpr TextRef place(std::u16string_view text) {
+    const std::u16string_view held(characters.data(), used);
+    std::size_t at = text.empty() ? 0 : held.find(text);
+    if (at == std::u16string_view::npos) {
+      at = used;
+      for (const char16_t c : text) {
+        characters[used++] = c;
+      }
+    }
+    return {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
+  }
+};
+
+constexpr Pool makePool() {
+  Pool pool;
+  forEachText([&pool](std::u16string_view text) { pool.place(text); });
+  return pool;
+}
+constexpr Pool kPool = makePool();
+static_assert(kPool.used < 65536, "TextRef holds offsets in 16 bits");
+
+// The distinct functions of the command words, in the order of the rows.
+constexpr std::size_t countCommands() {
+  std::size_t count = 0;
+  for (const OptionSpec &spec : kSpecs) {
+    count += spec.check != nullptr ? 1 : 0;
+  }
+  return count;
+}
+
+constexpr std::array<CommandFunctions, countCommands()> makeCommands() {
+  std::array<CommandFunctions, countCommands()> commands{};
+  std::size_t next = 0;
+  for (const OptionSpec &spec : kSpecs) {
+    if (spec.check != nullptr) {
+      commands[next++] = {spec.check, spec.answer};
+    }
+  }
+  return commands;
+}
+constexpr std::array<CommandFunctions, countCommands()> kCommands = makeCommands();
+
+// The distinct lists of values.
+struct ChoiceLists {
+  std::array<ChoiceList, 8> lists{};
+  std::size_t count = 0;
+
+  constexpr std::uint8_t place(ChoiceList list) {
+    if (list == nullptr) {
+      return 0;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      if (lists[i] == list) {
+        return static_cast<std::uint8_t>(i + 1);
+      }
+    }
+    lists[count++] = list;
+    return static_cast<std::uint8_t>(count);
+  }
+};
+
+constexpr ChoiceLists makeChoiceLists() {
+  ChoiceLists lists;
+  for (const OptionSpec &spec : kSpecs) {
+    lists.place(spec.choices);
+  }
+  return lists;
+}
+constexpr ChoiceLists kChoiceLists = makeChoiceLists();
+
+constexpr std::array<Option, kSpecs.size()> makeRows() {
+  Pool pool = kPool;
+  ChoiceLists lists = kChoiceLists;
+  std::array<Option, kSpecs.size()> rows{};
+  std::size_t commands = 0;
+  for (std::size_t i = 0; i < kSpecs.size(); ++i) {
+    const OptionSpec &spec = kSpecs[i];
+    Option &row = rows[i];
+    row.wordRef = pool.place(spec.word);
+    row.placeholderRef = pool.place(spec.placeholder);
+    row.lineRef = pool.place(spec.line);
+    row.missingRef = pool.place(spec.missing);
+    row.refusedRef = pool.place(spec.refused);
+    row.group = spec.group;
+    row.help = spec.help;
+    row.notInRequest = spec.notInRequest;
+    row.data = spec.data;
+    row.choiceList = lists.place(spec.choices);
+    row.command = spec.check != nullptr ? static_cast<std::uint8_t>(++commands) : 0;
+    row.rule = spec.rule;
+    row.text = spec.text;
+    row.number = spec.number;
+    row.bytes = spec.bytes;
+    row.flag = spec.flag;
+    row.key = spec.key;
+  }
+  return rows;
+}
+
+constexpr std::array<Option, kSpecs.size()> kAllOptions = makeRows();
+
+std::u16string_view view(TextRef ref) { return {kPool.characters.data() + ref.offset, ref.size}; }
+
+// ---- Finding a word ---------------------------------------------------------------------------
 
 // The rows in the order of the length of their word, and where the rows of each length begin,
 // so that a lookup compares a word only with the words of its length.
 constexpr std::size_t kLongestWord = 24;
 struct WordIndex {
-  std::array<std::uint8_t, std::size(kOptions)> rows{};
-  std::array<std::uint64_t, std::size(kOptions)> keys{}; // wordKey of each row, in that order
+  std::array<std::uint8_t, kAllOptions.size()> rows{};
+  std::array<std::uint64_t, kAllOptions.size()> keys{}; // wordKey of each row, in that order
   std::array<std::uint8_t, kLongestWord + 2> start{};
 };
 
@@ -554,9 +561,9 @@ constexpr WordIndex makeWordIndex() {
   for (std::size_t length = 0; length <= kLongestWord; ++length) {
     index.start[length] = static_cast<std::uint8_t>(next);
     for (const bool data : {true, false}) {
-      for (std::size_t row = 0; row < std::size(kOptions); ++row) {
-        if (kOptions[row].word.size() == length && kOptions[row].data == data) {
-          index.keys[next] = wordKey(kOptions[row].word);
+      for (std::size_t row = 0; row < kAllOptions.size(); ++row) {
+        if (kSpecs[row].word.size() == length && kSpecs[row].data == data) {
+          index.keys[next] = wordKey(kSpecs[row].word);
           index.rows[next++] = static_cast<std::uint8_t>(row);
         }
       }
@@ -567,11 +574,96 @@ constexpr WordIndex makeWordIndex() {
 }
 
 constexpr WordIndex kWordIndex = makeWordIndex();
-static_assert(kWordIndex.start[kLongestWord + 1] == std::size(kOptions), "a word is too long");
+static_assert(kWordIndex.start[kLongestWord + 1] == kAllOptions.size(), "a word is too long");
+static_assert(kAllOptions.size() < 256, "the index holds rows as bytes");
+
+bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
+  switch (rule.characters) {
+  case Characters::Any:
+    break;
+  case Characters::Decimal:
+    if (!allDecimal(value)) {
+      return false;
+    }
+    break;
+  case Characters::Hex:
+    if (!allHex(value)) {
+      return false;
+    }
+    break;
+  }
+  if (rule.largest >= 0) {
+    // Once the number passes its largest it can only grow, so the loop stops there and no
+    // number of digits can overflow it. The empty text is 0.
+    std::int32_t number = 0;
+    for (const char16_t c : value) {
+      number = number * 10 + digitValue(c);
+      if (number > rule.largest) {
+        return false;
+      }
+    }
+  }
+  return (value.size() >= rule.shortest && value.size() <= rule.longest) ||
+         (rule.orLength != 0 && value.size() == rule.orLength);
+}
+
+// "a, b, c or d", for the choices of a row.
+Text listOfChoices(const Option &option, std::u16string_view between, std::u16string_view last) {
+  Text text;
+  for (std::size_t i = 0; !option.choice(i).text.empty(); ++i) {
+    if (i > 0) {
+      text += option.choice(i + 1).text.empty() ? last : between;
+    }
+    text += option.choice(i).text;
+  }
+  return text;
+}
 
 } // namespace
 
-std::span<const Option> optionTable() { return kOptions; }
+std::u16string_view Option::word() const { return view(wordRef); }
+std::u16string_view Option::line() const { return view(lineRef); }
+
+Choice Option::choice(std::size_t index) const {
+  return choiceList != 0 ? kChoiceLists.lists[choiceList - 1u](index) : Choice{};
+}
+
+const CommandFunctions &Option::functions() const { return kCommands[command - 1u]; }
+
+bool Option::accepts(std::u16string_view value) const {
+  if (key) {
+    return acceptsKeyValue(*key, value);
+  }
+  if (choiceList != 0) {
+    for (std::size_t i = 0; !choice(i).text.empty(); ++i) {
+      if (choice(i).text == value) {
+        return true;
+      }
+    }
+    return false;
+  }
+  return ruleAccepts(rule, value);
+}
+
+Text Option::missingMessage() const {
+  return key ? missingKeyMessage(*key) : Text(view(missingRef));
+}
+
+Text Option::refusedMessage() const {
+  if (key) {
+    return refusedKeyMessage(*key);
+  }
+  if (choiceList != 0 && refusedRef.size == 0) {
+    return Text(word().substr(1)) + u" must be " + listOfChoices(*this, u", ", u" or ");
+  }
+  return Text(view(refusedRef));
+}
+
+Text Option::placeholderText() const {
+  return choiceList != 0 ? listOfChoices(*this, u"|", u"|") : Text(view(placeholderRef));
+}
+
+std::span<const Option> optionTable() { return kAllOptions; }
 
 const Option *findOption(std::u16string_view word) {
   if (word.size() > kLongestWord) {
@@ -579,9 +671,10 @@ const Option *findOption(std::u16string_view word) {
   }
   const std::uint64_t key = wordKey(word);
   for (std::size_t i = kWordIndex.start[word.size()]; i < kWordIndex.start[word.size() + 1]; ++i) {
-    const Option &option = kOptions[kWordIndex.rows[i]];
-    if (kWordIndex.keys[i] == key && option.word[0] == word[0] &&
-        option.word.substr(std::min<std::size_t>(5, word.size())) ==
+    const Option &option = kAllOptions[kWordIndex.rows[i]];
+    const std::u16string_view candidate = option.word();
+    if (kWordIndex.keys[i] == key && candidate[0] == word[0] &&
+        candidate.substr(std::min<std::size_t>(5, word.size())) ==
             word.substr(std::min<std::size_t>(5, word.size()))) {
       return &option;
     }

@@ -1,54 +1,104 @@
 #pragma once
-// Every option word, declared once: its group, the value it takes with the rule and the two
-// messages for that value, what it sets, its line in -helpall, and for a command word the
-// checks that follow the walk and the function that computes the answer. The walk, -helpall,
-// the shell completions and the fuzzing dictionary all read this table; adding an option is
-// adding a row.
+// Every option word, declared once: its group, the value it takes with the rule and the
+// messages for that value, where the value goes, its line in -helpall, and for a command word
+// the checks that follow the walk and the function that computes the answer. A row that stores
+// a value names the field it goes to; the walk does the storing. The key words are not written
+// out: they are generated from the key roles (cli/key_roles.hpp). The walk, -helpall, the shell
+// completions and the fuzzing dictionary all read this table; adding an option is adding a row.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "base/text.hpp"
 #include "cli/command_line.hpp"
-#include "cli/keys.hpp"
+#include "cli/key_roles.hpp"
 
 namespace tolvane {
 
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// What an option's action works on: the command line being walked and where its keys go.
-struct OptionContext {
-  CommandLine &commandLine;
-  KeyStore &keys;
-  bool inRequest; // walking the words of a batch request
-  bool inBatch;   // walking a batch's command line (with -batch anywhere on it) or its request
+// The characters a value may hold.
+enum class Characters : std::uint8_t { Any, Decimal, Hex };
+
+// A value rule: its characters, then its length, both checked before anything is stored.
+struct ValueRule {
+  Characters characters = Characters::Any;
+  std::uint32_t shortest = 0;
+  std::uint32_t longest = UINT32_MAX;
+  std::uint32_t orLength = 0; // a second length allowed besides shortest..longest; 0: none
+  std::int32_t largest = -1;  // decimal digits read as a number that must not exceed this
 };
 
+// One value of an enumerated option: the text typed and the number stored.
+struct Choice {
+  std::u16string_view text;
+  std::int32_t value;
+};
+// The values of an enumerated option, in their order: the choice at index, or one with an empty
+// text past the last.
+using ChoiceList = Choice (*)(std::size_t index);
+
+// What a help word asks for.
+enum class Help : std::uint8_t { None, Usage, FullUsage, EveryWord };
+
+// A text of the table: a place in one pool of characters, so that the table holds no pointers
+// the program would have to relocate when it starts.
+struct TextRef {
+  std::uint16_t offset = 0;
+  std::uint16_t size = 0;
+};
+
+// A command word's two functions: the checks after the walk, in their order, throwing the first
+// failure; then the whole answer, computed before anything is written, appended to answer.
+struct CommandFunctions {
+  void (*check)(const CommandLine &commandLine);
+  void (*answer)(const CommandLine &commandLine, Text &answer);
+};
+
+// One row of the table as the program reads it (the rows are declared in option_table.cpp).
 struct Option {
-  std::u16string_view word;
-  OptionGroup group;
-  std::u16string_view placeholder{}; // names the value in -helpall; FILE for a file name
-  std::u16string_view line{};        // the word's line in -helpall
-  // A word that takes a value: the messages when it is missing and when the rule refuses it.
-  const char16_t *missing = nullptr;
-  const char16_t *refused = nullptr;
-  bool (*accept)(std::u16string_view value) = nullptr; // the value rule; none: any value
-  // Stores the value (or, for a word without one, does what the word says). May throw: a key
-  // file is read here.
-  void (*apply)(OptionContext &context, std::u16string_view value) = nullptr;
-  // A command word: the checks after the walk, in their order, throwing the first failure;
-  // then the whole answer, computed before anything is written, appended to answer.
-  void (*check)(const CommandLine &commandLine) = nullptr;
-  void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
+  TextRef wordRef;
+  TextRef placeholderRef; // names the value in -helpall; FILE for a file name
+  TextRef lineRef;        // the word's line in -helpall
+  // A word that takes a value: the message when it is missing, and when the rule refuses it
+  // (for an enumerated value, made from its choices when not given).
+  TextRef missingRef;
+  TextRef refusedRef;
+  OptionGroup group = OptionGroup::Command;
+  Help help = Help::None;
+  bool notInRequest = false; // a switch only a command line may give
   // Per-card data, which a request of a locked batch may give; every other word there is
   // refused, as the batch's command line fixes it.
   bool data = false;
+  std::uint8_t choiceList = 0; // 1 + the index of its list of values; 0: none
+  std::uint8_t command = 0;    // 1 + the index of its functions; 0: not a command
+  ValueRule rule{};
+  // Where the value goes: one of these, as the value's kind is.
+  std::u16string_view CommandLine::*text = nullptr;
+  std::int32_t CommandLine::*number = nullptr; // a decimal number, or the value of a choice
+  ShortBytes CommandLine::*bytes = nullptr;    // hex digits as bytes
+  bool CommandLine::*flag = nullptr;           // a switch: set
+  std::optional<KeyWord> key{};                // a word generated from a key role
 
-  bool takesValue() const { return missing != nullptr; }
+  std::u16string_view word() const;
+  std::u16string_view line() const;
+  bool takesValue() const { return missingRef.size != 0 || key.has_value(); }
+  // The value choice index takes, or one with an empty text past the last.
+  Choice choice(std::size_t index) const;
+  const CommandFunctions &functions() const;
+  // Whether value passes the row's rule.
+  bool accepts(std::u16string_view value) const;
+  // The messages as they are thrown, for hand-written and generated rows alike.
+  Text missingMessage() const;
+  Text refusedMessage() const;
+  // The placeholder, for an enumerated value its choices: "0|1|2|3|4".
+  Text placeholderText() const;
 };
 
+// Every row, hand-written and generated, in the order of -helpall within each group.
 std::span<const Option> optionTable();
 
 // The row of an option word (compared exactly), or null.

@@ -4,6 +4,7 @@
 
 #include "base/digits.hpp"
 #include "card/luhn.hpp"
+#include "cli/block_key.hpp"
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
@@ -27,15 +28,17 @@ std::u16string_view firstFour(std::u16string_view pin) { return pin.substr(0, 4)
 
 const Cipher *cipherOf(const KeySlot *key) { return key != nullptr ? &key->cipher() : nullptr; }
 
-const PinBlockFormat &formatOf(const CommandLine &cl) { return *findPinBlockFormat(cl.format); }
-const PinBlockFormat &toFormatOf(const CommandLine &cl) {
-  return *findPinBlockFormat(cl.toFormat < 0 ? cl.format : cl.toFormat);
-}
-
 void require(bool given, const char16_t *message) {
   if (!given) {
     throw excCL_RequiredParameterMissing(message);
   }
+}
+
+void appendNumber(Text &text, std::size_t number) {
+  if (number >= 10) {
+    appendNumber(text, number / 10);
+  }
+  text += static_cast<char16_t>(u'0' + number % 10);
 }
 
 // "format 4 ..." or "toformat 4 ...": the messages of the format checks name the option.
@@ -43,46 +46,66 @@ Text formatMessage(std::u16string_view option, const PinBlockFormat &format,
                    std::u16string_view rest) {
   Text message(option);
   message += u' ';
-  message += static_cast<char16_t>(u'0' + format.number);
+  message += format.name;
   message += rest;
   return message;
 }
 
-// A key fits a format: AES for 16-byte blocks, Triple-DES or none for 8-byte ones.
+// The name of a key family in messages.
+std::u16string_view familyName(CipherFamily family) {
+  return family == CipherFamily::Aes ? u"AES" : u"Triple-DES";
+}
+
+// "-kpeaes or -kpeaesfile": the words that give a role's key of one family.
+Text keyWords(Role role, CipherFamily family) {
+  Text words(u"-");
+  words += keyRole(role).name;
+  words += family == CipherFamily::Aes ? u"aes" : u"";
+  return words + u" or " + words + u"file";
+}
+
+// A key fits a format: of the format's family, or none for a format with a clear form.
 void checkKeyFits(const PinBlockFormat &format, const KeySlot *key, const char16_t *option,
-                  const char16_t *aesKeys, const char16_t *tdesKeys) {
-  if (format.blockSize == 16 && (key == nullptr || key->algorithm() != CipherAlgorithm::Aes)) {
+                  Role role) {
+  const bool fits = key == nullptr ? format.clearForm : key->family() == format.keyFamily;
+  if (fits) {
+    return;
+  }
+  if (!format.clearForm) {
     throw excCL_RequiredParameterMissing(
-        formatMessage(option, format, Text(u" requires an AES key: ") + Text(aesKeys)));
+        formatMessage(option, format,
+                      Text(u" requires an ") + Text(familyName(format.keyFamily)) + u" key: " +
+                          keyWords(role, format.keyFamily)));
   }
-  if (format.blockSize == 8 && key != nullptr && key->algorithm() != CipherAlgorithm::Tdes) {
-    throw excCL_MalformedParameter(formatMessage(
-        option, format, Text(u" takes a Triple-DES key (") + Text(tdesKeys) + u") or none"));
-  }
+  throw excCL_MalformedParameter(
+      formatMessage(option, format,
+                    Text(u" takes a ") + Text(familyName(format.keyFamily)) + u" key (" +
+                        keyWords(role, format.keyFamily) + u") or none"));
 }
 
 // The key a block is read or made under fits the format: the KPE, or the BDK with its words.
 void checkBlockKeyFits(const CommandLine &cl, const PinBlockFormat &format) {
   checkDukptBlockWords(cl, format);
-  if (cl.bdk == nullptr) {
-    checkKeyFits(format, cl.kpe, u"format", u"-kpeaes or -kpeaesfile", u"-kpe or -kpefile");
+  if (cl.key(Role::Bdk) == nullptr) {
+    checkKeyFits(format, cl.key(Role::Kpe), u"format", Role::Kpe);
   }
 }
 
-// Format 4 carries the whole PAN: at most 19 digits, and nothing but digits.
+// A format that holds the whole PAN takes only digits, and only as many as it holds.
 void checkPanFits(const CommandLine &cl, const PinBlockFormat &format, const char16_t *option) {
-  if (format.blockSize == 16 && (cl.pan.size() > 19 || !allDecimal(cl.pan))) {
-    throw excCL_MalformedParameter(
-        formatMessage(option, format, u" takes a PAN of 1 to 19 digits"));
+  if (format.longestPan != 0 && (cl.pan.size() > format.longestPan || !allDecimal(cl.pan))) {
+    Text rest(u" takes a PAN of 1 to ");
+    appendNumber(rest, format.longestPan);
+    throw excCL_MalformedParameter(formatMessage(option, format, rest + u" digits"));
   }
 }
 
 // The Luhn check where the PAN counts: for a format that binds it, or a PAN given anyway.
 bool checkPanFor(const CommandLine &cl, const PinBlockFormat &format) {
-  if (format.usesPan || !cl.pan.empty()) {
+  if (format.bindsPan || !cl.pan.empty()) {
     checkPan(cl);
   }
-  return format.usesPan;
+  return format.bindsPan;
 }
 
 PinBlock blockOf(const CommandLine &cl) {
@@ -97,18 +120,24 @@ constexpr std::size_t kLongestOffsetPin = 12;
 constexpr const char16_t *kOffsetPinLength = u"PIN must be 4 to 12 digits for an offset";
 constexpr const char16_t *kOffsetTooLong = u"offset must not be longer than the PIN";
 
+constexpr const char16_t *kPinLengthsFrom = u" takes a PIN of 4 to ";
+
 NaturalPinInputs naturalPinInputsOf(const CommandLine &cl) {
   return {cl.validationData, cl.validationPad.front(), cl.decimalisation};
 }
 
 bool offsetMatches(const CommandLine &cl, std::u16string_view pin) {
-  return verifyPinOffset(pin, cl.offset, naturalPinInputsOf(cl), cl.kpv->cipher());
+  return verifyPinOffset(pin, cl.offset, naturalPinInputsOf(cl), cl.key(Role::Kpv)->cipher());
 }
 
 } // namespace
 
-void checkBlockWords(const CommandLine &cl) {
-  const PinBlockFormat &format = formatOf(cl);
+const PinBlockFormat &formatOf(const CommandLine &cl) { return *findPinBlockFormat(cl.format); }
+const PinBlockFormat &toFormatOf(const CommandLine &cl) {
+  return *findPinBlockFormat(cl.toFormat < 0 ? cl.format : cl.toFormat);
+}
+
+void checkBlockWords(const CommandLine &cl, const PinBlockFormat &format) {
   if (cl.pinBlockHex.size() != 2 * format.blockSize) {
     throw excCL_MalformedParameter(formatMessage(u"format", format,
                                                  format.blockSize == 16
@@ -119,10 +148,10 @@ void checkBlockWords(const CommandLine &cl) {
   checkPanFits(cl, format, u"format");
 }
 
-Secret<Text> pinOfBlock(const CommandLine &cl) {
+Secret<Text> pinOfBlock(const CommandLine &cl, const PinBlockFormat &format) {
   const Secret<PinBlock> block(blockOf(cl));
   const BlockKey key(cl);
-  return decodePinBlock(formatOf(cl), *block, cl.pan, key.cipher());
+  return decodePinBlock(format, *block, cl.pan, key.cipher());
 }
 
 void checkPan(const CommandLine &cl) {
@@ -133,25 +162,26 @@ void checkPan(const CommandLine &cl) {
 
 void checkVerify(const CommandLine &cl) {
   checkPan(cl);
-  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pvv.empty() && !cl.pinBlockHex.empty() && cl.kpv,
+  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pvv.empty() && !cl.pinBlockHex.empty() &&
+              cl.key(Role::Kpv),
           u"verify requires -pan, -pvki, -pvv, -pinblock, and either of -kpv or -kpvfile");
-  checkBlockWords(cl);
+  checkBlockWords(cl, formatOf(cl));
 }
 
 void answerVerify(const CommandLine &cl, Text &answer) {
-  const Secret<Text> pin = pinOfBlock(cl);
-  const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.kpv->cipher());
+  const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
+  const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher());
   answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
 }
 
 void checkCalcPvv(const CommandLine &cl) {
   checkPan(cl);
-  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pin.empty() && cl.kpv,
+  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pin.empty() && cl.key(Role::Kpv),
           u"calcpvv requires -pan, -pvki, -pin, and either of -kpv or -kpvfile");
 }
 
 void answerCalcPvv(const CommandLine &cl, Text &answer) {
-  appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.kpv->cipher()));
+  appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.key(Role::Kpv)->cipher()));
 }
 
 void checkCalcPinBlock(const CommandLine &cl) {
@@ -162,8 +192,9 @@ void checkCalcPinBlock(const CommandLine &cl) {
     require(!cl.pin.empty(), u"calcpinblock requires -pin");
   }
   if (cl.pin.size() > format.maxPinLength) {
-    throw excCL_MalformedParameter(
-        formatMessage(u"format", format, u" takes a PIN of 4 to 12 digits"));
+    Text rest(kPinLengthsFrom);
+    appendNumber(rest, format.maxPinLength);
+    throw excCL_MalformedParameter(formatMessage(u"format", format, rest + u" digits"));
   }
   checkBlockKeyFits(cl, format);
   checkPanFits(cl, format, u"format");
@@ -176,58 +207,58 @@ void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
 }
 
 void checkUncalcPinBlock(const CommandLine &cl) {
-  if (checkPanFor(cl, formatOf(cl))) {
+  const PinBlockFormat &format = formatOf(cl);
+  if (checkPanFor(cl, format)) {
     require(!cl.pan.empty() && !cl.pinBlockHex.empty(), u"uncalcpinblock requires -pan, -pinblock");
   } else {
     require(!cl.pinBlockHex.empty(), u"uncalcpinblock requires -pinblock");
   }
-  checkBlockWords(cl);
+  checkBlockWords(cl, format);
 }
 
-void answerUncalcPinBlock(const CommandLine &cl, Text &answer) { answer += *pinOfBlock(cl); }
+void answerUncalcPinBlock(const CommandLine &cl, Text &answer) {
+  answer += *pinOfBlock(cl, formatOf(cl));
+}
 
 void checkTranslate(const CommandLine &cl) {
+  const PinBlockFormat &from = formatOf(cl);
   const PinBlockFormat &to = toFormatOf(cl);
   // The same PAN goes in and out, so it is needed when either side binds it.
-  if (formatOf(cl).usesPan || to.usesPan || !cl.pan.empty()) {
+  if (from.bindsPan || to.bindsPan || !cl.pan.empty()) {
     checkPan(cl);
   }
-  if (formatOf(cl).usesPan || to.usesPan) {
+  if (from.bindsPan || to.bindsPan) {
     require(!cl.pan.empty() && !cl.pinBlockHex.empty(),
             u"translate requires -pan, and -pinblock or -pinblockaes");
   } else {
     require(!cl.pinBlockHex.empty(), u"translate requires -pinblock or -pinblockaes");
   }
-  checkBlockWords(cl);
-  checkKeyFits(to, cl.toKpe, u"toformat", u"-tokpeaes or -tokpeaesfile", u"-tokpe or -tokpefile");
+  checkBlockWords(cl, from);
+  checkKeyFits(to, cl.key(Role::ToKpe), u"toformat", Role::ToKpe);
   checkPanFits(cl, to, u"toformat");
 }
 
-// The rules an HSM enforces on translation: format 1 may become 0, 1, 3 or 4; 0, 3 and 4 become
-// one another, never 1 (that would strip the PAN from the PIN); format 2, for IC cards, neither
-// comes nor goes.
 void answerTranslate(const CommandLine &cl, Text &answer) {
   const PinBlockFormat &from = formatOf(cl);
   const PinBlockFormat &to = toFormatOf(cl);
-  if (from.number == 2 || to.number == 2 || (to.number == 1 && from.number != 1)) {
-    Text refusal(u"a format ");
-    refusal += static_cast<char16_t>(u'0' + from.number);
-    refusal += u" pinblock may not be translated to format ";
-    refusal += static_cast<char16_t>(u'0' + to.number);
-    throw excProblem(refusal);
+  if (!mayTranslate(from, to)) {
+    throw excProblem(Text(u"a format ") + Text(from.name) +
+                     u" pinblock may not be translated to format " + Text(to.name));
   }
-  const Secret<Text> pin = pinOfBlock(cl);
+  const Secret<Text> pin = pinOfBlock(cl, from);
   if (pin->size() > to.maxPinLength) {
     Text refusal(u"format ");
-    refusal += static_cast<char16_t>(u'0' + to.number);
-    refusal += u" cannot carry a PIN of more than 12 digits";
-    throw excProblem(refusal);
+    refusal += to.name;
+    refusal += u" cannot carry a PIN of more than ";
+    appendNumber(refusal, to.maxPinLength);
+    throw excProblem(refusal + u" digits");
   }
-  appendHex(answer, makePinBlock(to, *pin, cl.pan, cipherOf(cl.toKpe), systemRandom())->span());
+  appendHex(answer,
+            makePinBlock(to, *pin, cl.pan, cipherOf(cl.key(Role::ToKpe)), systemRandom())->span());
 }
 
 void checkCalcOffset(const CommandLine &cl) {
-  require(!cl.pin.empty() && !cl.validationData.empty() && cl.kpv,
+  require(!cl.pin.empty() && !cl.validationData.empty() && cl.key(Role::Kpv),
           u"calcoffset requires -pin, -valdata, and either of -kpv or -kpvfile");
   if (cl.pin.size() > kLongestOffsetPin) {
     throw excCL_MalformedParameter(kOffsetPinLength);
@@ -235,21 +266,22 @@ void checkCalcOffset(const CommandLine &cl) {
 }
 
 void answerCalcOffset(const CommandLine &cl, Text &answer) {
-  answer += *pinOffset(cl.pin, naturalPinInputsOf(cl), cl.kpv->cipher());
+  answer += *pinOffset(cl.pin, naturalPinInputsOf(cl), cl.key(Role::Kpv)->cipher());
 }
 
 // The PIN comes from the block when one is given (which then needs the PAN, as for
 // -uncalcpinblock), otherwise from -pin.
 void checkVerifyOffset(const CommandLine &cl) {
   const bool fromBlock = !cl.pinBlockHex.empty();
-  const bool panNeeded = fromBlock && checkPanFor(cl, formatOf(cl));
+  const PinBlockFormat &format = formatOf(cl);
+  const bool panNeeded = fromBlock && checkPanFor(cl, format);
   require(!cl.offset.empty() && !cl.validationData.empty() && (fromBlock || !cl.pin.empty()) &&
-              cl.kpv,
+              cl.key(Role::Kpv),
           u"verifyoffset requires -offset, -valdata, either of -pinblock or -pin, and either of "
           u"-kpv or -kpvfile");
   if (fromBlock) {
     require(!panNeeded || !cl.pan.empty(), u"verifyoffset requires -pan with -pinblock");
-    checkBlockWords(cl);
+    checkBlockWords(cl, format);
     return;
   }
   if (cl.pin.size() > kLongestOffsetPin) {
@@ -266,7 +298,7 @@ void answerVerifyOffset(const CommandLine &cl, Text &answer) {
   if (cl.pinBlockHex.empty()) {
     matches = offsetMatches(cl, cl.pin);
   } else {
-    const Secret<Text> pin = pinOfBlock(cl);
+    const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
     if (pin->size() > kLongestOffsetPin) {
       throw excProblem(kOffsetPinLength);
     }

@@ -1,7 +1,6 @@
 #include "cli/run.hpp"
 
 #include "base/secret.hpp"
-#include "cli/option_table.hpp"
 
 namespace tolvane {
 
@@ -19,7 +18,7 @@ void writeAnswer(TextWriter &out, const Text &answer) {
 
 void computeAnswer(const CommandLine &commandLine, Text &answer) {
   commandLine.checkGuards();
-  commandLine.command->answer(commandLine, answer);
+  commandLine.answer(commandLine, answer);
 }
 
 int runCommand(const CommandLine &commandLine, TextWriter &out) {

@@ -79,13 +79,14 @@ void printOptionWords(TextWriter &out) {
       // As in the usage text: the description in column 29, or two blanks after a longer word,
       // so that a placeholder and the description never run together.
       Text line(u"    ");
-      line += option.word;
-      if (!option.placeholder.empty()) {
+      line += option.word();
+      const Text placeholder = option.placeholderText();
+      if (!placeholder.empty()) {
         line += u' ';
-        line += option.placeholder;
+        line += placeholder;
       }
       line.resize(std::max<std::size_t>(line.size() + 2, 28), u' ');
-      line += option.line;
+      line += option.line();
       line += u'\n';
       out.write(line);
     }

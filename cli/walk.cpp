@@ -1,47 +1,10 @@
-#include "cli/command_line.hpp"
-
-#include <algorithm>
+#include "cli/walk.hpp"
 
 #include "base/digits.hpp"
 #include "cli/errors.hpp"
 #include "cli/option_table.hpp"
 
 namespace tolvane {
-
-namespace {
-
-// A check value the command line insists on, for one key.
-struct Guard {
-  std::u16string_view CommandLine::*checkValue;
-  const KeySlot *CommandLine::*key;
-  const char16_t *withoutKey; // the guard was given, its key was not
-  const char16_t *mismatch;
-};
-
-constexpr Guard kGuards[] = {
-    {&CommandLine::kpvKcv, &CommandLine::kpv, u"kpvkcv requires either of -kpv or -kpvfile",
-     u"KPV check value does not match"},
-    {&CommandLine::kpeKcv, &CommandLine::kpe, u"kpekcv requires either of -kpe or -kpefile",
-     u"KPE check value does not match"},
-    {&CommandLine::toKpeKcv, &CommandLine::toKpe,
-     u"tokpekcv requires one of -tokpe, -tokpefile, -tokpeaes or -tokpeaesfile",
-     u"TOKPE check value does not match"},
-    {&CommandLine::cvkKcv, &CommandLine::cvk, u"cvkkcv requires either of -cvk or -cvkfile",
-     u"CVK check value does not match"},
-    {&CommandLine::bdkKcv, &CommandLine::bdk,
-     u"bdkkcv requires one of -bdk, -bdkfile, -bdkaes or -bdkaesfile",
-     u"BDK check value does not match"},
-};
-
-} // namespace
-
-bool ArgvArgumentSource::next(std::u16string_view &argument) {
-  if (position_ >= args_.size()) {
-    return false;
-  }
-  argument = args_[position_++];
-  return true;
-}
 
 namespace {
 
@@ -63,36 +26,64 @@ bool namesBatch(std::span<const Text> args) {
     if (option == nullptr || (option->takesValue() && ++i == args.size())) {
       return false;
     }
-    if (option->word == u"-batch") {
+    if (option->flag == &CommandLine::batch) {
       return true;
     }
   }
   return false;
 }
 
-} // namespace
-
-CommandLine::CommandLine(std::span<const Text> args, KeyStore &keys) {
-  ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
-  walk(source, keys, false, namesBatch(args));
-  if (!batch) {
-    if (jsonl || locked) {
-      throw excCL_RequiredParameterMissing(jsonl ? u"jsonl requires -batch"
-                                                 : u"locked requires -batch");
+// The value of a decimal or enumerated option, which its rule has accepted.
+std::int32_t numberOf(const Option &option, std::u16string_view value) {
+  if (option.choiceList != 0) {
+    for (std::size_t i = 0;; ++i) {
+      if (option.choice(i).text == value) {
+        return option.choice(i).value;
+      }
     }
-    check();
+  }
+  std::int32_t number = 0;
+  for (const char16_t c : value) {
+    number = number * 10 + digitValue(c);
+  }
+  return number;
+}
+
+// Stores what one word says. May throw: a key file is read here.
+void apply(const Option &option, std::u16string_view value, CommandLine &cl, KeyStore &keys,
+           bool inRequest, bool inBatch) {
+  if (option.help != Help::None) {
+    throw excCL_Help(option.help != Help::Usage, option.help == Help::EveryWord);
+  }
+  if (option.notInRequest && inRequest) {
+    throw excCL_MalformedParameter(Text(option.word()) + u" is not allowed in a batch request");
+  }
+  if (option.command != 0) {
+    cl.checkCommand = option.functions().check;
+    cl.answer = option.functions().answer;
+  } else if (option.key) {
+    const auto role = static_cast<std::size_t>(option.key->role);
+    if (option.key->form == KeyForm::CheckValue) {
+      cl.guards[role] = value;
+    } else {
+      KeySlot &slot = keys.slots[role];
+      cl.keys[role] = &slot;
+      loadKey(*option.key, value, slot, inBatch);
+    }
+  } else if (option.text != nullptr) {
+    cl.*option.text = value;
+  } else if (option.number != nullptr) {
+    cl.*option.number = numberOf(option, value);
+  } else if (option.bytes != nullptr) {
+    ShortBytes &bytes = cl.*option.bytes;
+    bytes.size = value.size() / 2;
+    hexToBytes(value, bytes.bytes.data());
+  } else if (option.flag != nullptr) {
+    cl.*option.flag = true;
   }
 }
 
-CommandLine::CommandLine(const CommandLine &base, ArgumentSource &words, KeyStore &keys)
-    : CommandLine(base) {
-  batch = false;
-  walk(words, keys, true, true);
-  check();
-}
-
-void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest, bool inBatch) {
-  OptionContext context{*this, keys, inRequest, inBatch};
+void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inRequest, bool inBatch) {
   std::u16string_view arg;
   while (source.next(arg)) {
     // Only the option word is cut at a CR or LF; values are taken exactly as they come. No word
@@ -105,57 +96,45 @@ void CommandLine::walk(ArgumentSource &source, KeyStore &keys, bool inRequest, b
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);
     }
-    if (inRequest && locked && !option->data) {
-      throw excCL_MalformedParameter(Text(option->word) +
+    if (inRequest && cl.locked && !option->data) {
+      throw excCL_MalformedParameter(Text(option->word()) +
                                      u" is fixed by the command line of this batch (-locked)");
     }
     std::u16string_view value;
     if (option->takesValue()) {
       if (!source.next(value)) {
-        throw excCL_RequiredParameterMissing(option->missing);
+        throw excCL_RequiredParameterMissing(option->missingMessage());
       }
-      if (option->accept != nullptr && !option->accept(value)) {
-        throw excCL_MalformedParameter(option->refused);
+      if (!option->accepts(value)) {
+        throw excCL_MalformedParameter(option->refusedMessage());
       }
     }
-    if (option->answer != nullptr) {
-      command = option;
-    } else {
-      option->apply(context, value);
-    }
+    apply(*option, value, cl, keys, inRequest, inBatch);
   }
 }
 
-void CommandLine::check() const {
-  if (command == nullptr) {
-    throw excCL_RequiredParameterMissing(
-        u"one of -verify, -calcpvv, or -calcpinblock must be specified");
-  }
-  command->check(*this);
-  for (const Guard &guard : kGuards) {
-    if (!(this->*guard.checkValue).empty() && this->*guard.key == nullptr) {
-      throw excCL_RequiredParameterMissing(guard.withoutKey);
+} // namespace
+
+CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys) {
+  CommandLine cl;
+  ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
+  walk(source, cl, keys, false, namesBatch(args));
+  if (!cl.batch) {
+    if (cl.jsonl || cl.locked) {
+      throw excCL_RequiredParameterMissing(cl.jsonl ? u"jsonl requires -batch"
+                                                    : u"locked requires -batch");
     }
+    cl.check();
   }
+  return cl;
 }
 
-void CommandLine::checkGuards() const {
-  for (const Guard &guard : kGuards) {
-    const std::u16string_view expected = this->*guard.checkValue;
-    if (expected.empty()) {
-      continue;
-    }
-    // The guard names the first bytes of the check value; whether they match tells nothing
-    // more than the answer would, but the comparison is made in constant time all the same.
-    std::array<std::uint8_t, 5> given{};
-    hexToBytes(expected, given.data());
-    const CheckValue &actual = (this->*guard.key)->checkValue();
-    const std::size_t count = std::min(expected.size() / 2, actual.size);
-    if (count != expected.size() / 2 ||
-        !constantTimeEqual(std::span(given.data(), count), std::span(actual.bytes.data(), count))) {
-      throw excProblem(guard.mismatch);
-    }
-  }
+CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys) {
+  CommandLine cl = base;
+  cl.batch = false;
+  walk(words, cl, keys, true, true);
+  cl.check();
+  return cl;
 }
 
 } // namespace tolvane

@@ -10,7 +10,7 @@ namespace tolvane {
 
 CheckValue keyCheckValue(const Cipher &cipher) {
   CheckValue value;
-  if (cipher.algorithm() == CipherAlgorithm::Aes) {
+  if (cipher.family() == CipherFamily::Aes) {
     constexpr std::array<std::uint8_t, 16> zeroBlock{};
     const Mac mac = computeCmac(cipher, zeroBlock);
     value.size = 5;

@@ -4,72 +4,69 @@
 // the counters it could not reach cheaply; the host derives the key of any counter directly,
 // those included. Keys and KSNs are bytes; nothing here allocates or throws. Every key comes
 // back in a Secret, so that the chain of derivations leaves no copy behind.
+//
+// Two schemes, told apart by the BDK's family:
+// - Triple-DES: a 10-byte KSN, the initial key's serial number in its first 59 bits and the
+//   transaction counter in its last 21 (the low five bits of byte 7, then bytes 8 and 9). The
+//   transaction key is two-key Triple-DES; each working key is it under a variant.
+// - AES: a 12-byte KSN, the initial key ID (8 bytes) and a 32-bit counter, most significant byte
+//   first. Every key is derived by AES from the one above it with derivation data that names
+//   its usage and its algorithm.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "base/secret.hpp"
+#include "crypto/cipher.hpp"
 
 namespace tolvane {
 
-// Triple-DES DUKPT. The KSN is 10 bytes: the initial key's serial number in its first 59 bits
-// and the transaction counter in its last 21 (the low five bits of byte 7, then bytes 8 and 9).
-// Keys are two-key Triple-DES, K1||K2.
 constexpr std::size_t kTdesKsnSize = 10;
-using TdesKsn = std::span<const std::uint8_t, kTdesKsnSize>;
-using TdesDukptKey = std::array<std::uint8_t, 16>;
-
-enum class TdesDukptUsage : std::uint8_t {
-  Pin,
-  MacRequest,
-  MacResponse,
-  DataRequest,
-  DataResponse
-};
-
-std::uint32_t tdesKsnCounter(TdesKsn ksn);
-
-// The initial key (IPEK) of the KSN's serial number, whatever its counter. bdk: 16 bytes, or 24
-// for a three-key BDK, whose variant then changes each of its three keys alike.
-Secret<TdesDukptKey> tdesInitialKey(std::span<const std::uint8_t> bdk, TdesKsn ksn);
-
-// The transaction key of the KSN's counter, before any variant: one non-reversible step per
-// counter bit set. A counter of 0 names no transaction, and gives the initial key back.
-Secret<TdesDukptKey> tdesTransactionKey(const TdesDukptKey &initialKey, TdesKsn ksn);
-
-// The transaction key under the variant of usage; the two data keys then also go through the
-// one-way step, each half enciphered under the whole variant key.
-Secret<TdesDukptKey> tdesWorkingKey(const TdesDukptKey &transactionKey, TdesDukptUsage usage);
-
-// AES DUKPT. The KSN is 12 bytes: the initial key ID (8 bytes), then a 32-bit counter, most
-// significant byte first. Keys are AES keys of 16, 24 or 32 bytes.
 constexpr std::size_t kAesKsnSize = 12;
-using AesKsn = std::span<const std::uint8_t, kAesKsnSize>;
 
-struct AesDukptKey {
+// What a working key is for. A request is what the terminal sends (it MACs and enciphers under
+// the request keys); a response is what the host sends back.
+enum class DukptUsage : std::uint8_t { Pin, MacRequest, MacResponse, DataRequest, DataResponse };
+
+struct DukptKey {
   std::array<std::uint8_t, 32> bytes{};
-  std::size_t size = 0; // 16, 24 or 32
+  CipherAlgorithm algorithm = CipherAlgorithm::Tdes2;
 
-  std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
+  std::span<const std::uint8_t> span() const {
+    return {bytes.data(), cipherEntry(algorithm).keySize};
+  }
 };
 
-// The key usage a working key is derived for; the values are those of the derivation data.
-enum class AesDukptUsage : std::uint16_t { Pin = 0x1000, Mac = 0x2000, Data = 0x3000 };
+// The KSN size of a BDK's scheme.
+constexpr std::size_t dukptKsnSize(CipherFamily bdkFamily) {
+  return bdkFamily == CipherFamily::Aes ? kAesKsnSize : kTdesKsnSize;
+}
 
-std::uint32_t aesKsnCounter(AesKsn ksn);
+// The transaction counter of a KSN of the BDK's scheme (ksn: dukptKsnSize bytes). 0 names no
+// transaction: it is the KSN the terminal was loaded with.
+std::uint32_t dukptCounter(CipherFamily bdkFamily, std::span<const std::uint8_t> ksn);
 
-// The initial key of the KSN's initial key ID: of the BDK's size (bdk: 16, 24 or 32 bytes).
-Secret<AesDukptKey> aesInitialKey(std::span<const std::uint8_t> bdk, AesKsn ksn);
+// The working key of usage for the transaction ksn names. bdk: a two- or three-key Triple-DES
+// key, or an AES key; ksn: dukptKsnSize bytes, a counter other than 0. workingAlgorithm: with a
+// Triple-DES BDK it must be Tdes2; with an AES BDK an AES algorithm no stronger than the BDK, or
+// Tdes2 or Tdes3. The data keys of Triple-DES DUKPT include the one-way step.
+Secret<DukptKey> dukptWorkingKey(CipherAlgorithm bdkAlgorithm, std::span<const std::uint8_t> bdk,
+                                 std::span<const std::uint8_t> ksn, DukptUsage usage,
+                                 CipherAlgorithm workingAlgorithm);
 
-// The derivation key of the KSN's counter, of the initial key's size: one derivation per
-// counter bit set. A counter of 0 names no transaction, and gives the initial key back.
-Secret<AesDukptKey> aesDerivationKey(const AesDukptKey &initialKey, AesKsn ksn);
-
-// The working key for usage: keySize bytes (16, 24 or 32), which may differ from the derivation
-// key's size but must not exceed it.
-Secret<AesDukptKey> aesWorkingKey(const AesDukptKey &derivationKey, AesKsn ksn, AesDukptUsage usage,
-                                  std::size_t keySize);
+// Every key of the chain, for showing: the initial key (IPEK), then, unless the counter is 0,
+// the key of the transaction's counter (Triple-DES: the transaction key before any variant;
+// AES: the derivation key) and the working key of each usage, in the order of DukptUsage.
+struct DukptKeyChain {
+  DukptKey initial;
+  std::optional<DukptKey> transaction;
+  std::array<DukptKey, 5> working;
+};
+Secret<DukptKeyChain> dukptKeyChain(CipherAlgorithm bdkAlgorithm, std::span<const std::uint8_t> bdk,
+                                    std::span<const std::uint8_t> ksn,
+                                    CipherAlgorithm workingAlgorithm);
 
 } // namespace tolvane

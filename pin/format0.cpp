@@ -26,6 +26,7 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
 
 } // namespace
 
-extern const PinBlockFormat kFormat0{0, 8, kBindsPan, 14, make, decode};
+extern const PinBlockFormat kFormat0{0,    u"0", 8,     CipherFamily::Des, true, kBindsPan, 0, 14,
+                                     true, make, decode};
 
 } // namespace tolvane

@@ -26,6 +26,8 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
 
 } // namespace
 
-extern const PinBlockFormat kFormat2{2, 8, kBindsPan, 12, make, decode};
+// Format 2 is for IC cards: a PIN neither comes into nor leaves it by translation.
+extern const PinBlockFormat kFormat2{2,     u"2", 8,     CipherFamily::Des, true, kBindsPan, 0, 12,
+                                     false, make, decode};
 
 } // namespace tolvane

@@ -28,6 +28,7 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
 
 } // namespace
 
-extern const PinBlockFormat kFormat3{3, 8, kBindsPan, 12, make, decode};
+extern const PinBlockFormat kFormat3{3,    u"3", 8,     CipherFamily::Des, true, kBindsPan, 0, 12,
+                                     true, make, decode};
 
 } // namespace tolvane

@@ -58,6 +58,7 @@ void decode(const PinBlock &block, std::u16string_view pan, const Cipher *key, T
 } // namespace
 
 // Format 4 has no form in the clear: the command line insists on an AES key.
-extern const PinBlockFormat kFormat4{4, 16, true, 12, make, decode};
+extern const PinBlockFormat kFormat4{4,    u"4", 16,    CipherFamily::Aes, false, true, 19, 12,
+                                     true, make, decode};
 
 } // namespace tolvane

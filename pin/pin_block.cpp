@@ -12,6 +12,12 @@ constexpr const PinBlockFormat *kFormats[] = {&kFormat0, &kFormat1, &kFormat2, &
 
 } // namespace
 
+std::span<const PinBlockFormat *const> pinBlockFormats() { return kFormats; }
+
+bool mayTranslate(const PinBlockFormat &from, const PinBlockFormat &to) {
+  return from.translatable && to.translatable && (to.bindsPan || !from.bindsPan);
+}
+
 const PinBlockFormat *findPinBlockFormat(int number) {
   for (const PinBlockFormat *format : kFormats) {
     if (format->number == number) {

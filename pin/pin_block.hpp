@@ -28,11 +28,16 @@ struct PinBlock {
 
 struct PinBlockFormat {
   int number;
-  std::size_t blockSize;    // 8 (Triple-DES or in the clear), or 16 (AES only)
-  bool usesPan;             // the PAN is bound into the block
+  std::u16string_view name; // as -format takes it: "0"
+  std::size_t blockSize;    // 8 or 16
+  CipherFamily keyFamily;   // the keys the block is enciphered under
+  bool clearForm;           // the block may also be used in the clear, under no key
+  bool bindsPan;            // the PAN is bound into the block
+  std::size_t longestPan;   // the whole PAN is in the block: at most this many digits; 0: any PAN
   std::size_t maxPinLength; // PINs of 4 to this many digits
+  bool translatable;        // a PIN may be moved into or out of a block of this format
   // Makes the block of pin (4..maxPinLength digits) and pan under key (null: in the clear,
-  // possible only for 8-byte formats). Any fill the format draws comes from random.
+  // only for a format with a clear form). Any fill the format draws comes from random.
   void (*make)(PinBlock &out, std::u16string_view pin, std::u16string_view pan, const Cipher *key,
                RandomSource &random);
   // Takes a block of blockSize bytes apart and appends its PIN to pin. Throws excProblem
@@ -41,8 +46,15 @@ struct PinBlockFormat {
   void (*decode)(const PinBlock &block, std::u16string_view pan, const Cipher *key, Text &pin);
 };
 
+// Every format, in the order of their numbers.
+std::span<const PinBlockFormat *const> pinBlockFormats();
 // The format of that number, or null.
 const PinBlockFormat *findPinBlockFormat(int number);
+
+// Whether a PIN may be moved from a block of one format into a block of another, as an HSM
+// allows it: both formats translatable, and never from a format that binds the PAN into one
+// that does not, which would strip the PAN from the PIN.
+bool mayTranslate(const PinBlockFormat &from, const PinBlockFormat &to);
 
 Secret<PinBlock> makePinBlock(const PinBlockFormat &format, std::u16string_view pin,
                               std::u16string_view pan, const Cipher *key, RandomSource &random);

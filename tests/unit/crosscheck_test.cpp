@@ -114,11 +114,11 @@ TEST(CrossCheck, BlocksAndCmacsMatchTheReference) {
     std::string name; // OpenSSL's, less the mode
     std::size_t keySize;
   };
-  const Kind kinds[] = {{CipherAlgorithm::Aes, "AES-128", 16},
-                        {CipherAlgorithm::Aes, "AES-192", 24},
-                        {CipherAlgorithm::Aes, "AES-256", 32},
-                        {CipherAlgorithm::Tdes, "DES-EDE", 16},
-                        {CipherAlgorithm::Tdes, "DES-EDE3", 24}};
+  const Kind kinds[] = {{CipherAlgorithm::Aes128, "AES-128", 16},
+                        {CipherAlgorithm::Aes192, "AES-192", 24},
+                        {CipherAlgorithm::Aes256, "AES-256", 32},
+                        {CipherAlgorithm::Tdes2, "DES-EDE", 16},
+                        {CipherAlgorithm::Tdes3, "DES-EDE3", 24}};
   std::mt19937 random(3819);
   const auto bytes = [&](std::size_t n) {
     Bytes v(n);

@@ -83,13 +83,11 @@ TEST(PinBlock, EveryFormatUnderEveryKeySizeMakesAndDecodesTheVectors) {
       continue;
     }
     std::istringstream(line) >> format >> key >> pin >> pan >> random >> expected;
-    std::vector<std::uint8_t> keyBytes = bytesOf(key == "-" ? "" : key);
-    if (keyBytes.size() == 8) {
-      keyBytes.insert(keyBytes.end(), keyBytes.begin(), keyBytes.end()); // one DES key, twice
-    }
+    const std::vector<std::uint8_t> keyBytes = bytesOf(key == "-" ? "" : key);
     Cipher cipher;
     if (!keyBytes.empty()) {
-      cipher.setKey(format == 4 ? CipherAlgorithm::Aes : CipherAlgorithm::Tdes, keyBytes);
+      const auto family = format == 4 ? CipherFamily::Aes : CipherFamily::Des;
+      cipher.setKey(*cipherAlgorithmFor(family, keyBytes.size()), keyBytes);
     }
     const Cipher *maybe = keyBytes.empty() ? nullptr : &cipher;
     const Text pinText(pin.begin(), pin.end()), panText(pan.begin(), pan.end());

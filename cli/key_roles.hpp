@@ -1,0 +1,153 @@
+#pragma once
+// The key roles: one row per kind of key a command takes, from which the option table generates
+// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE and the
+// guard -ROLEkcv KCV, as the row allows) with its line in -helpall and its messages. Adding a
+// role is adding a name to Role and a row here.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "base/text.hpp"
+#include "crypto/cipher.hpp"
+#include "keys/key_slot.hpp"
+
+namespace tolvane {
+
+// In the order of kKeyRoles.
+enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk };
+
+// Key sizes as a set: bit i stands for a key of 8(i + 1) bytes (8, 16, 24, 32).
+using KeySizes = std::uint8_t;
+constexpr KeySizes keySizes(std::initializer_list<std::size_t> bytes) {
+  KeySizes set = 0;
+  for (const std::size_t size : bytes) {
+    set = static_cast<KeySizes>(set | (1u << (size / 8 - 1)));
+  }
+  return set;
+}
+constexpr bool holds(KeySizes set, std::size_t bytes) {
+  return bytes % 8 == 0 && bytes >= 8 && bytes <= 32 && ((set >> (bytes / 8 - 1)) & 1u) != 0;
+}
+
+// The words of one family of a role: the key as hex, and as a file of raw bytes.
+struct KeyWords {
+  KeySizes hexSizes = 0; // none: no words of this family
+  std::size_t keep = 0;  // a longer key is cut to this many bytes; 0: kept whole
+  std::u16string_view placeholder{};
+  std::u16string_view line{};
+  KeySizes fileSizes = 0;      // the lengths a file may have
+  std::size_t fileReadLimit{}; // bytes read at most: one past the longest refuses a longer file
+  std::u16string_view fileLine{};
+};
+
+struct KeyRole {
+  Role role;
+  std::u16string_view name;  // the words begin with it: -kpe, -kpefile, ...
+  std::u16string_view label; // names the key in messages: "missing KPE"
+  KeyWords des{};            // single DES, two- and three-key Triple-DES
+  KeyWords aes{};            // the -ROLEaes words
+  std::u16string_view kcvLine;
+  // The guard given without a key: made from the role's words when empty.
+  std::u16string_view kcvWithoutKey{};
+};
+
+inline constexpr KeyRole kKeyRoles[] = {
+    {.role = Role::Kpv,
+     .name = u"kpv",
+     .label = u"KPV",
+     // The PVV uses K1||K2 only: a third key is accepted and dropped.
+     .des = {keySizes({8, 16, 24}), 16, u"KPVHEX", u"PIN Verification Key (hex, des-ede)",
+             keySizes({8, 16}), 16, u"read binary KPV from a file (8 or 16 bytes)"},
+     .kcvLine = u"refuse to run unless the KPV's check value begins so"},
+    {.role = Role::Kpe,
+     .name = u"kpe",
+     .label = u"KPE",
+     .des = {keySizes({8, 16, 24}), 0, u"KPEHEX", u"encrypt/decrypt pinblock",
+             keySizes({8, 16, 24}), 24, u"read binary KPE from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"KPEAESHEX",
+             u"AES PIN encryption key (32, 48 or 64 hex digits)", keySizes({16, 24, 32}), 33,
+             u"read binary AES KPE from a file (16, 24 or 32 bytes)"},
+     .kcvLine = u"refuse to run unless the KPE's check value begins so",
+     // Older than the AES words, and kept as scripts know it.
+     .kcvWithoutKey = u"kpekcv requires either of -kpe or -kpefile"},
+    {.role = Role::ToKpe,
+     .name = u"tokpe",
+     .label = u"TOKPE",
+     .des = {keySizes({8, 16, 24}), 0, u"KPEHEX", u"the key -translate enciphers its block under",
+             keySizes({8, 16, 24}), 24, u"read binary TOKPE from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"KPEAESHEX",
+             u"the AES key -translate enciphers its block under", keySizes({16, 24, 32}), 33,
+             u"read binary AES TOKPE from a file (16, 24, 32 bytes)"},
+     .kcvLine = u"refuse to run unless TOKPE's check value begins so"},
+    {.role = Role::Cvk,
+     .name = u"cvk",
+     .label = u"CVK",
+     // A longer file is refused, as a CVK of more than 32 hex digits is.
+     .des = {keySizes({8, 16}), 0, u"CVKHEX", u"Card Verification Key, key A then key B (hex)",
+             keySizes({8, 16}), 17, u"read binary CVK from a file (8 or 16 bytes)"},
+     .kcvLine = u"refuse to run unless the CVK's check value begins so"},
+    {.role = Role::Bdk,
+     .name = u"bdk",
+     .label = u"BDK",
+     .des = {keySizes({16, 24}), 0, u"BDKHEX", u"Triple-DES DUKPT base derivation key (hex)",
+             keySizes({16, 24}), 25, u"read a binary BDK from a file (16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"BDKAESHEX", u"AES DUKPT base derivation key (hex)",
+             keySizes({16, 24, 32}), 33, u"read binary AES BDK from a file (16, 24 or 32 bytes)"},
+     .kcvLine = u"refuse to run unless the BDK's check value begins so"},
+};
+
+inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
+
+constexpr const KeyRole &keyRole(Role role) { return kKeyRoles[static_cast<std::size_t>(role)]; }
+
+// Which word of its role a generated option word is.
+enum class KeyForm : std::uint8_t { Hex, File, AesHex, AesFile, CheckValue };
+
+struct KeyWord {
+  Role role;
+  KeyForm form;
+};
+
+// The family a word gives its key in, and its words of that family.
+constexpr CipherFamily familyOf(KeyForm form) {
+  return form == KeyForm::AesHex || form == KeyForm::AesFile ? CipherFamily::Aes
+                                                             : CipherFamily::Des;
+}
+constexpr const KeyWords &wordsOf(const KeyRole &role, KeyForm form) {
+  return familyOf(form) == CipherFamily::Aes ? role.aes : role.des;
+}
+
+// The messages of a key word: its value missing, its value refused (hex and check values), a
+// file of a length the role does not take.
+Text missingKeyMessage(KeyWord word);
+Text refusedKeyMessage(KeyWord word);
+Text wrongFileLengthMessage(KeyWord word);
+// -ROLEkcv without a key: "kpvkcv requires either of -kpv or -kpvfile".
+Text guardWithoutKeyMessage(Role role);
+// "KPV check value does not match".
+Text guardMismatchMessage(Role role);
+// Whether a value is the hex key, or the check value, that word takes.
+bool acceptsKeyValue(KeyWord word, std::u16string_view value);
+
+// The slots a command line (or a batch's requests) fill, one per role.
+struct KeyStore {
+  std::array<KeySlot, kRoleCount> slots;
+
+  KeySlot &operator[](Role role) { return slots[static_cast<std::size_t>(role)]; }
+  void clear() {
+    for (KeySlot &slot : slots) {
+      slot.clear();
+    }
+  }
+};
+
+// Puts the key a word gives into slot: value is checked hex (acceptsKeyValue), or the name of a
+// file of raw key bytes, which is read here. Throws excCL_MalformedParameter "could not open key
+// file", or for a file of a length the role does not take. In a batch (inBatch) the batch's own
+// standard input is refused as a key file.
+void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatch);
+
+} // namespace tolvane

@@ -1,0 +1,23 @@
+#pragma once
+// The walk: the words of a command line, or of a batch request, left to right through the
+// option table into a CommandLine (see cli/command_line.hpp for the rules it keeps).
+
+#include <span>
+
+#include "base/text.hpp"
+#include "cli/argument_source.hpp"
+#include "cli/command_line.hpp"
+
+namespace tolvane {
+
+// args[0] names the program and is skipped; the keys given go into keys. Unless -batch was
+// given, the checks follow. Throws excCL_Help for the help words, and excCL_UnrecognizedOption,
+// excCL_MalformedParameter or excCL_RequiredParameterMissing for the leftmost problem.
+CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys);
+
+// One request of a batch: the values of base (which has batch set), then words walked on top of
+// them as if they followed on the command line, their keys going into keys, then the checks.
+// Throws as above; -batch among the words is refused.
+CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys);
+
+} // namespace tolvane
