@@ -20,6 +20,7 @@
 
 #include "cli/entry.hpp"
 #include "crypto/cmac.hpp"
+#include "crypto/modes.hpp"
 
 namespace tolvane {
 namespace {
@@ -106,8 +107,22 @@ TEST(CrossCheck, PvvAndPinBlocksMatchTheReference) {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Random keys of every size: a random block through the seam both ways and the CMAC of a random
-// message of 0 to 69 bytes, against OpenSSL's ECB mode and CMAC.
+// OpenSSL's mode name of kind over in, without padding.
+Bytes reference(const std::string &cipher, const Bytes &key, const Bytes &iv, const Bytes &in) {
+  Bytes out(in.size());
+  int size = 0;
+  EVP_CIPHER_CTX *context = EVP_CIPHER_CTX_new();
+  EVP_EncryptInit_ex(context, EVP_get_cipherbyname(cipher.c_str()), nullptr, key.data(),
+                     iv.empty() ? nullptr : iv.data());
+  EVP_CIPHER_CTX_set_padding(context, 0);
+  EVP_EncryptUpdate(context, out.data(), &size, in.data(), static_cast<int>(in.size()));
+  EVP_CIPHER_CTX_free(context);
+  return out;
+}
+
+// Random keys of every size: random messages of 0 to 4 blocks through ECB and CBC both ways (in
+// place for decryption), the CBC-MAC chain, and the CMAC of a random message of 0 to 69 bytes,
+// against OpenSSL's modes and CMAC.
 TEST(CrossCheck, BlocksAndCmacsMatchTheReference) {
   struct Kind {
     CipherAlgorithm algorithm;
@@ -129,20 +144,26 @@ TEST(CrossCheck, BlocksAndCmacsMatchTheReference) {
     const Kind &kind = kinds[trial % 5];
     const Bytes key = bytes(kind.keySize), message = bytes(random() % 70);
     const Cipher cipher(kind.algorithm, key);
-    const Bytes block = bytes(cipher.blockSize());
-    Bytes mine(block.size()), theirs(block.size());
-    cipher.encrypt(block.data(), mine.data());
-    EVP_CIPHER_CTX *context = EVP_CIPHER_CTX_new();
-    int size = 0;
-    EVP_EncryptInit_ex(context, EVP_get_cipherbyname((kind.name + "-ECB").c_str()), nullptr,
-                       key.data(), nullptr);
-    EVP_EncryptUpdate(context, theirs.data(), &size, block.data(), static_cast<int>(block.size()));
-    EVP_CIPHER_CTX_free(context);
     const std::string where = kind.name + " trial " + std::to_string(trial);
-    EXPECT_EQ(mine, theirs) << where;
-    cipher.decrypt(mine.data(), mine.data());
-    EXPECT_EQ(mine, block) << where;
+    const Bytes iv = bytes(cipher.blockSize());
+    const Bytes plain = bytes(cipher.blockSize() * (trial / 5 % 5));
+    Bytes mine(plain.size());
+    encryptEcb(cipher, plain, mine);
+    EXPECT_EQ(mine, reference(kind.name + "-ECB", key, {}, plain)) << where;
+    decryptEcb(cipher, mine, mine);
+    EXPECT_EQ(mine, plain) << where;
+    encryptCbc(cipher, iv, plain, mine);
+    const Bytes chained = reference(kind.name + "-CBC", key, iv, plain);
+    EXPECT_EQ(mine, chained) << where;
+    decryptCbc(cipher, iv, mine, mine);
+    EXPECT_EQ(mine, plain) << where;
+    Bytes chain = iv;
+    chainCbcMac(cipher, plain, chain);
+    EXPECT_EQ(chain, plain.empty() ? iv : Bytes(chained.end() - static_cast<long>(iv.size()),
+                                                chained.end()))
+        << where;
 
+    Bytes theirs(cipher.blockSize());
     const Mac mac = computeCmac(cipher, message);
     EVP_Q_mac(nullptr, "CMAC", nullptr, (kind.name + "-CBC").c_str(), nullptr, key.data(),
               key.size(), message.data(), message.size(), theirs.data(), theirs.size(), nullptr);
