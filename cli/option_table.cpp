@@ -518,6 +518,9 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.choiceList = lists.place(spec.choices);
     row.command = spec.check != nullptr ? static_cast<std::uint8_t>(++commands) : 0;
     row.rule = spec.rule;
+    row.checksValue = spec.key || spec.choices != nullptr ||
+                      spec.rule.characters != Characters::Any || spec.rule.shortest != 0 ||
+                      spec.rule.longest != UINT32_MAX;
     row.text = spec.text;
     row.number = spec.number;
     row.bytes = spec.bytes;
@@ -529,7 +532,9 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
 
 constexpr std::array<Option, kSpecs.size()> kAllOptions = makeRows();
 
-std::u16string_view view(TextRef ref) { return {kPool.characters.data() + ref.offset, ref.size}; }
+inline std::u16string_view view(TextRef ref) {
+  return {kPool.characters.data() + ref.offset, ref.size};
+}
 
 // ---- Finding a word ---------------------------------------------------------------------------
 
@@ -538,6 +543,7 @@ std::u16string_view view(TextRef ref) { return {kPool.characters.data() + ref.of
 constexpr std::size_t kLongestWord = 24;
 struct WordIndex {
   std::array<std::uint8_t, kAllOptions.size()> rows{};
+  std::array<std::uint16_t, kAllOptions.size()> offsets{}; // where each row's word is in the pool
   std::array<std::uint64_t, kAllOptions.size()> keys{}; // wordKey of each row, in that order
   std::array<std::uint8_t, kLongestWord + 2> start{};
 };
@@ -564,6 +570,7 @@ constexpr WordIndex makeWordIndex() {
       for (std::size_t row = 0; row < kAllOptions.size(); ++row) {
         if (kSpecs[row].word.size() == length && kSpecs[row].data == data) {
           index.keys[next] = wordKey(kSpecs[row].word);
+          index.offsets[next] = kAllOptions[row].wordRef.offset;
           index.rows[next++] = static_cast<std::uint8_t>(row);
         }
       }
@@ -577,34 +584,37 @@ constexpr WordIndex kWordIndex = makeWordIndex();
 static_assert(kWordIndex.start[kLongestWord + 1] == kAllOptions.size(), "a word is too long");
 static_assert(kAllOptions.size() < 256, "the index holds rows as bytes");
 
-bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
+inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
+  // The length first: it is the cheaper test, and both failures give the same message.
+  const std::size_t length = value.size();
+  if ((length < rule.shortest || length > rule.longest) &&
+      (rule.orLength == 0 || length != rule.orLength)) {
+    return false;
+  }
   switch (rule.characters) {
   case Characters::Any:
-    break;
-  case Characters::Decimal:
-    if (!allDecimal(value)) {
-      return false;
-    }
-    break;
+    return true;
   case Characters::Hex:
-    if (!allHex(value)) {
-      return false;
-    }
+    return allHex(value);
+  case Characters::Decimal:
     break;
   }
-  if (rule.largest >= 0) {
-    // Once the number passes its largest it can only grow, so the loop stops there and no
-    // number of digits can overflow it. The empty text is 0.
-    std::int32_t number = 0;
-    for (const char16_t c : value) {
-      number = number * 10 + digitValue(c);
-      if (number > rule.largest) {
-        return false;
-      }
+  if (!allDecimal(value)) {
+    return false;
+  }
+  if (rule.largest < 0) {
+    return true;
+  }
+  // Once the number passes its largest it can only grow, so the loop stops there and no number
+  // of digits can overflow it. The empty text is 0.
+  std::int32_t number = 0;
+  for (const char16_t c : value) {
+    number = number * 10 + digitValue(c);
+    if (number > rule.largest) {
+      return false;
     }
   }
-  return (value.size() >= rule.shortest && value.size() <= rule.longest) ||
-         (rule.orLength != 0 && value.size() == rule.orLength);
+  return true;
 }
 
 // "a, b, c or d", for the choices of a row.
@@ -622,6 +632,7 @@ Text listOfChoices(const Option &option, std::u16string_view between, std::u16st
 } // namespace
 
 std::u16string_view Option::word() const { return view(wordRef); }
+
 std::u16string_view Option::line() const { return view(lineRef); }
 
 Choice Option::choice(std::size_t index) const {
@@ -630,19 +641,21 @@ Choice Option::choice(std::size_t index) const {
 
 const CommandFunctions &Option::functions() const { return kCommands[command - 1u]; }
 
-bool Option::accepts(std::u16string_view value) const {
-  if (key) {
-    return acceptsKeyValue(*key, value);
+// Key words and enumerated values, apart from the common rule so that it stays lean.
+[[gnu::noinline]] bool acceptsKeyOrChoice(const Option &option, std::u16string_view value) {
+  if (option.key) {
+    return acceptsKeyValue(*option.key, value);
   }
-  if (choiceList != 0) {
-    for (std::size_t i = 0; !choice(i).text.empty(); ++i) {
-      if (choice(i).text == value) {
-        return true;
-      }
+  for (std::size_t i = 0; !option.choice(i).text.empty(); ++i) {
+    if (option.choice(i).text == value) {
+      return true;
     }
-    return false;
   }
-  return ruleAccepts(rule, value);
+  return false;
+}
+
+bool Option::accepts(std::u16string_view value) const {
+  return key || choiceList != 0 ? acceptsKeyOrChoice(*this, value) : ruleAccepts(rule, value);
 }
 
 Text Option::missingMessage() const {
@@ -670,13 +683,13 @@ const Option *findOption(std::u16string_view word) {
     return nullptr;
   }
   const std::uint64_t key = wordKey(word);
+  // Characters 1 to 4 are in the key; the first is compared, and from the sixth on.
+  const std::size_t rest = std::min<std::size_t>(5, word.size());
   for (std::size_t i = kWordIndex.start[word.size()]; i < kWordIndex.start[word.size() + 1]; ++i) {
-    const Option &option = kAllOptions[kWordIndex.rows[i]];
-    const std::u16string_view candidate = option.word();
+    const char16_t *candidate = kPool.characters.data() + kWordIndex.offsets[i];
     if (kWordIndex.keys[i] == key && candidate[0] == word[0] &&
-        candidate.substr(std::min<std::size_t>(5, word.size())) ==
-            word.substr(std::min<std::size_t>(5, word.size()))) {
-      return &option;
+        std::u16string_view(candidate + rest, word.size() - rest) == word.substr(rest)) {
+      return &kAllOptions[kWordIndex.rows[i]];
     }
   }
   return nullptr;

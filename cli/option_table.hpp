@@ -75,6 +75,7 @@ struct Option {
   bool data = false;
   std::uint8_t choiceList = 0; // 1 + the index of its list of values; 0: none
   std::uint8_t command = 0;    // 1 + the index of its functions; 0: not a command
+  bool checksValue = false;    // some value may be refused (a PAN is taken as it comes)
   ValueRule rule{};
   // Where the value goes: one of these, as the value's kind is.
   std::u16string_view CommandLine::*text = nullptr;

@@ -52,6 +52,10 @@ std::int32_t numberOf(const Option &option, std::u16string_view value) {
 // Stores what one word says. May throw: a key file is read here.
 void apply(const Option &option, std::u16string_view value, CommandLine &cl, KeyStore &keys,
            bool inRequest, bool inBatch) {
+  if (option.text != nullptr) { // the most common word by far: per-card data
+    cl.*option.text = value;
+    return;
+  }
   if (option.help != Help::None) {
     throw excCL_Help(option.help != Help::Usage, option.help == Help::EveryWord);
   }
@@ -70,8 +74,6 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
       cl.keys[role] = &slot;
       loadKey(*option.key, value, slot, inBatch);
     }
-  } else if (option.text != nullptr) {
-    cl.*option.text = value;
   } else if (option.number != nullptr) {
     cl.*option.number = numberOf(option, value);
   } else if (option.bytes != nullptr) {
@@ -105,7 +107,7 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
       if (!source.next(value)) {
         throw excCL_RequiredParameterMissing(option->missingMessage());
       }
-      if (!option->accepts(value)) {
+      if (option->checksValue && !option->accepts(value)) {
         throw excCL_MalformedParameter(option->refusedMessage());
       }
     }
