@@ -283,7 +283,8 @@ void update(HashContext &context, std::span<const std::uint8_t> data) noexcept {
 
 // The message is closed by a bit 1, zeros, and its length in bits in the last two words of a
 // block: 64 bits with 32-bit words, 128 with 64-bit words. When the length does not fit after
-// the 1 bit, the zeros fill one more block.
+// the 1 bit, the zeros fill one more block. No message reaches 2^61 bytes, so a length fits in
+// 64 bits and the rest of a 128-bit one is zeros.
 template <typename H> void finish(HashContext &context, std::uint8_t *digest) noexcept {
   using Word = typename H::Word;
   constexpr std::size_t n = H::blockSize;
@@ -297,9 +298,6 @@ template <typename H> void finish(HashContext &context, std::uint8_t *digest) no
     held = 0;
   }
   std::fill(block + held, block + n - 8, std::uint8_t{0});
-  if constexpr (sizeof(Word) == 8) {
-    storeBigEndian(block + lengthAt, context.length >> 61);
-  }
   storeBigEndian(block + n - 8, context.length << 3);
   H::compress(context.state, block, 1);
   for (std::size_t i = 0; i < H::digestSize / sizeof(Word); ++i) {
