@@ -19,7 +19,6 @@ public:
   HmacKey(const HmacKey &) = delete;
   HmacKey &operator=(const HmacKey &) = delete;
 
-  const HashAlgorithm &algorithm() const noexcept { return *algorithm_; }
   // The HMAC of message, of any length including none.
   Digest compute(std::span<const std::uint8_t> message) const noexcept;
 
