@@ -11,8 +11,8 @@
 namespace tolvane {
 
 // A key made ready for many messages: the hash states after the key's inner and outer blocks
-// are computed once, so that each MAC costs the message's blocks and two more. The states are
-// key material and are wiped when the key is destroyed.
+// are computed once, so that a MAC costs the hashing of the message and of the inner digest
+// alone. The states are key material and are wiped when the key is destroyed.
 class HmacKey {
 public:
   HmacKey(const HashAlgorithm &algorithm, std::span<const std::uint8_t> key) noexcept;
