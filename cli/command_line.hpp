@@ -47,6 +47,11 @@ struct CommandLine {
   // value does not begin as its guard says. Run after check(), before the command.
   void checkGuards() const;
 
+  // Which fields a walk has given (by the field number of their option rows): under -locked a
+  // request may not give one the command line gave.
+  void markGiven(std::uint8_t field) { given[field / 64] |= std::uint64_t{1} << (field % 64); }
+  bool wasGiven(std::uint8_t field) const { return ((given[field / 64] >> (field % 64)) & 1) != 0; }
+
   // The key of a role, or null when none was given.
   const KeySlot *key(Role role) const { return keys[static_cast<std::size_t>(role)]; }
 
@@ -56,6 +61,9 @@ struct CommandLine {
   void (*checkCommand)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
 
+  std::array<std::uint64_t, 4> given{}; // see markGiven
+  bool request = false;                 // a request of a batch, walked on top of its command line
+  bool pinFromBlockOnly = false;        // the command's PIN comes from a block in a locked batch
   std::array<const KeySlot *, kRoleCount> keys{};       // the slots the key words filled
   std::array<std::u16string_view, kRoleCount> guards{}; // -ROLEkcv: 4 or 6 hex digits
   std::u16string_view pan;         // as typed; Luhn-checked by the PIN commands unless suppressLuhn
