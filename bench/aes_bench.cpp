@@ -79,7 +79,9 @@ void makeScheduleTolvane(benchmark::State &state, Implementation get, std::size_
   }
 }
 BENCHMARK_CAPTURE(makeScheduleTolvane, bitsliced128, bitsliced, 16);
+BENCHMARK_CAPTURE(makeScheduleTolvane, bitsliced256, bitsliced, 32);
 BENCHMARK_CAPTURE(makeScheduleTolvane, aesNi128, aesNi, 16);
+BENCHMARK_CAPTURE(makeScheduleTolvane, aesNi256, aesNi, 32);
 
 #ifdef TOLVANE_BENCH_OPENSSL
 
