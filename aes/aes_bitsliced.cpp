@@ -247,6 +247,7 @@ std::uint32_t subWord(std::uint32_t word) {
     }
     std::copy(q.begin(), q.end(), &schedule.words[8 * r]);
   }
+  schedule.decryptionReady = true; // the same round keys serve both ways
   schedule.implementation = &aesBitsliced;
 }
 
@@ -321,8 +322,11 @@ void decrypt(const AesKeySchedule &schedule, const std::uint8_t *in, std::uint8_
   wipeStack<blockStack>();
 }
 
+void prepareDecryption(AesKeySchedule & /*schedule*/) noexcept {}
+
 } // namespace
 
-constinit const AesImplementation aesBitsliced{"bitsliced", makeSchedule, encrypt, decrypt};
+constinit const AesImplementation aesBitsliced{"bitsliced", makeSchedule, prepareDecryption,
+                                               encrypt, decrypt};
 
 } // namespace tolvane

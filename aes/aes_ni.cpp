@@ -16,10 +16,10 @@
 // The processor's AES instructions. Only the functions here are compiled for them, so the program
 // still runs on a processor without them, which aesNi() then never hands this implementation to.
 //
-// The schedule holds the encryption round keys at words 0..4(rounds + 1) and the decryption ones
-// from word 60 on: AESDEC undoes a round with InvMixColumns before the key is added rather than
-// after, so it wants the encryption keys in reverse order, the inner ones put through
-// InvMixColumns.
+// The schedule holds the encryption round keys at words 0..4(rounds + 1), and once decryption is
+// prepared, the decryption ones from word 60 on: AESDEC undoes a round with InvMixColumns before
+// the key is added rather than after, so it wants the encryption keys in reverse order, the inner
+// ones put through InvMixColumns.
 
 namespace tolvane {
 namespace {
@@ -37,7 +37,13 @@ extern const AesImplementation aesNiImplementation;
                                               std::span<const std::uint8_t> key) noexcept {
   assert(key.size() == 16 || key.size() == 24 || key.size() == 32);
   expandAesKey(schedule.words.data(), key, subWord);
-  const std::uint32_t rounds = aesRounds(key.size());
+  schedule.rounds = aesRounds(key.size());
+  schedule.decryptionReady = false;
+  schedule.implementation = &aesNiImplementation;
+}
+
+[[gnu::target("aes,sse2")]] void prepareDecryption(AesKeySchedule &schedule) noexcept {
+  const std::uint32_t rounds = schedule.rounds;
   __m128i *k = reinterpret_cast<__m128i *>(schedule.words.data());
   __m128i *d = k + 15;
   d[0] = k[rounds];
@@ -45,8 +51,7 @@ extern const AesImplementation aesNiImplementation;
     d[r] = _mm_aesimc_si128(k[rounds - r]);
   }
   d[rounds] = k[0];
-  schedule.rounds = rounds;
-  schedule.implementation = &aesNiImplementation;
+  schedule.decryptionReady = true;
 }
 
 [[gnu::target("aes,sse2")]] void encrypt(const AesKeySchedule &schedule, const std::uint8_t *in,
@@ -71,7 +76,8 @@ extern const AesImplementation aesNiImplementation;
   _mm_storeu_si128(reinterpret_cast<__m128i *>(out), x);
 }
 
-constinit const AesImplementation aesNiImplementation{"AES-NI", makeSchedule, encrypt, decrypt};
+constinit const AesImplementation aesNiImplementation{"AES-NI", makeSchedule, prepareDecryption,
+                                                      encrypt, decrypt};
 
 } // namespace
 

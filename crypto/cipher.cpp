@@ -39,6 +39,7 @@ void Cipher::setKey(CipherAlgorithm algorithm, std::span<const std::uint8_t> key
   case CipherAlgorithm::Aes:
     std::construct_at(&schedule_.aes);
     makeAesKeySchedule(schedule_.aes, key);
+    prepareAesDecryption(schedule_.aes);
     break;
   }
 }
