@@ -143,6 +143,14 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Command,
      .line = u"print every option word with its line (this list)",
      .help = Help::EveryWord},
+    {.word = u"--help",
+     .group = OptionGroup::Command,
+     .line = u"the same as -helpall",
+     .help = Help::EveryWord},
+    {.word = u"-h",
+     .group = OptionGroup::Command,
+     .line = u"the same as -helpall",
+     .help = Help::EveryWord},
 
     // Values.
     {.word = u"-pan",

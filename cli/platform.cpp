@@ -141,7 +141,13 @@ bool waitFor(int fd, short events, int deadline);
 } // namespace
 
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch) {
+                                          std::size_t capacity, bool inBatch, int *error) {
+  const auto failed = [error](int code) {
+    if (error != nullptr) {
+      *error = code;
+    }
+    return std::nullopt;
+  };
   int fd = -1;
   {
     // In a batch a FIFO without a writer must not stop every request behind it: the open does
@@ -150,7 +156,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (inBatch ? O_NONBLOCK : 0));
   }
   if (fd < 0) {
-    return std::nullopt;
+    return failed(errno);
   }
   struct stat info {};
   const bool known = ::fstat(fd, &info) == 0;
@@ -166,6 +172,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     }
   }
   std::optional<std::size_t> result;
+  int why = known ? EISDIR : errno;
   if (known && !S_ISDIR(info.st_mode)) {
     std::size_t total = 0;
     bool ok = true;
@@ -188,6 +195,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
       }
       if (n < 0) {
         ok = false;
+        why = errno == EAGAIN ? ETIMEDOUT : errno;
         break;
       }
       if (n == 0) {
@@ -200,7 +208,26 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     }
   }
   ::close(fd);
+  if (!result) {
+    return failed(why);
+  }
   return result;
+}
+
+Text fileErrorText(int error) {
+  if (error == ETIMEDOUT) {
+    return u"no data within one second";
+  }
+  // The C locale's text, which nothing changes: "No such file or directory".
+  const char *text = std::strerror(error);
+  Text out;
+  for (const char *c = text; *c != '\0'; ++c) {
+    out += static_cast<char16_t>(static_cast<unsigned char>(*c));
+  }
+  if (!out.empty() && out[0] >= u'A' && out[0] <= u'Z') {
+    out[0] = static_cast<char16_t>(out[0] - u'A' + u'a');
+  }
+  return out;
 }
 
 void ignoreWriteSignals() {
