@@ -20,8 +20,8 @@ namespace tolvane {
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// The characters a value may hold.
-enum class Characters : std::uint8_t { Any, Decimal, Hex };
+// The characters a value may hold; Visible: ASCII from ! to ~, no blank.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, Visible };
 
 // A value rule: its characters, then its length, both checked before anything is stored.
 struct ValueRule {
