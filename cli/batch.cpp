@@ -141,9 +141,7 @@ private:
 // buffer has kLineSlack bytes more than it reads into, for LineWords.
 class LineReader {
 public:
-  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity + kLineSlack) {
-    buffer_->resize(kInputCapacity + kLineSlack);
-  }
+  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity + kLineSlack) {}
 
   // The next line without its line end, or false at the end of input. A line that outgrows
   // the limit is dropped as it arrives and only reported as too long. beforeRead is called
@@ -152,10 +150,12 @@ public:
   bool next(std::string_view &line, bool &tooLong, BeforeRead beforeRead);
 
 private:
-  char *data() { return buffer_->data(); }
+  char *data() { return buffer_.data(); }
 
   ByteSource &in_;
-  SecretString<char> buffer_; // bytes [begin_, end_) are not yet consumed
+  // Bytes [begin_, end_) are not yet consumed. Its memory is not filled beforehand: a read fills
+  // what is used, and what was used is wiped as it goes (see next) and when it is destroyed.
+  SecretBuffer<char> buffer_;
   std::size_t lineStart_ = 0;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
@@ -202,6 +202,9 @@ bool LineReader::next(std::string_view &line, bool &tooLong, BeforeRead beforeRe
     }
     atEnd_ = *count == 0;
     end_ += *count;
+    // LineWords may look at the bytes after a line: they are zeros, never what the memory held.
+    std::memset(data() + end_, 0, kLineSlack);
+    buffer_.commit(0, end_ + kLineSlack);
   }
 }
 
