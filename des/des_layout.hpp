@@ -84,7 +84,7 @@ constexpr SBoxBits makeSBoxTruthTables() {
       const std::size_t row = ((v >> 4) & 2) | (v & 1);
       const std::size_t column = (v >> 1) & 15;
       for (std::size_t q = 0; q < 4; ++q) {
-        tables[box][q] |= std::uint64_t{(sBoxes[box][16 * row + column] >> q) & 1U} << v;
+        tables[box][q] |= std::uint64_t{(unsigned{sBoxes[box][16 * row + column]} >> q) & 1U} << v;
       }
     }
   }
