@@ -35,6 +35,10 @@ namespace {
 
 using namespace deslayout;
 
+// The key schedule stores four round keys with one vector store, each as the little-endian word
+// w1 << 32 | w0.
+static_assert(sizeof(RoundKey) == 8 && offsetof(RoundKey, w1) == 4);
+
 // Lane i of vector 4g + q computes output bit q of S-box 2i+2 (g = 0) or 2i+1 (g = 1); this is
 // the S-box's number less one.
 constexpr std::size_t laneBox(std::size_t g, std::size_t i) { return g == 0 ? 2 * i + 1 : 2 * i; }
@@ -190,7 +194,6 @@ permutedChoice2(__m256i lane, const std::array<std::uint64_t, 4> *masks,
     const __m256i lane = _mm256_or_si256(
         _mm256_slli_epi64(_mm256_srlv_epi64(c, rotations), 33),
         _mm256_and_si256(_mm256_srlv_epi64(d, rotations), _mm256_set1_epi64x(0x0FFFFFFF)));
-    // A RoundKey is the little-endian word w1 << 32 | w0.
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(roundKeys + 4 * v),
                         permutedChoice2(lane, opaque(pc2LaneMasks.data()),
                                         std::make_index_sequence<pc2Groups.size()>()));
