@@ -15,8 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "des/des.hpp"
-
 namespace tolvane::deslayout {
 
 // ---- The standard's tables ------------------------------------------------------------------
