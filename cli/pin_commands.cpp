@@ -188,7 +188,7 @@ void checkVerify(const CommandLine &cl) {
 void answerVerify(const CommandLine &cl, Text &answer) {
   const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher());
-  answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
+  answer.push_back(computed == pvvValue(cl.pvv) ? u'Y' : u'N');
 }
 
 void checkCalcPvv(const CommandLine &cl) {
@@ -354,7 +354,7 @@ void answerVerifyOffset(const CommandLine &cl, Text &answer) {
     }
     matches = offsetMatches(cl, *pin);
   }
-  answer += matches ? u"Y" : u"N";
+  answer.push_back(matches ? u'Y' : u'N');
 }
 
 } // namespace tolvane
