@@ -39,6 +39,13 @@ struct ShortBytes {
   std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
 };
 
+// The values of a word that may be given several times, in their order.
+struct TextList {
+  static constexpr std::size_t kCapacity = 9;
+  std::array<std::u16string_view, kCapacity> items{};
+  std::size_t size = 0;
+};
+
 struct CommandLine {
   // Throws for the first check the command line fails: no command, the command's own checks,
   // a guard without its key.
@@ -49,6 +56,8 @@ struct CommandLine {
 
   // The key of a role, or null when none was given.
   const KeySlot *key(Role role) const { return keys[static_cast<std::size_t>(role)]; }
+  // Whether the key of a role came from a key block.
+  bool fromBlock(Role role) const { return key(role) != nullptr && key(role)->block() != nullptr; }
 
   // The command: its checks after the walk, in their order, throwing the first failure; then
   // the whole answer, computed before anything is written, appended to answer. Null when no
@@ -56,7 +65,11 @@ struct CommandLine {
   void (*checkCommand)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
 
-  std::array<const KeySlot *, kRoleCount> keys{};       // the slots the key words filled
+  std::array<KeySlot *, kRoleCount> keys{}; // the slots the key words filled
+  // The roles given as key blocks, in the order of their words: opened in that order after the
+  // walk, so that the leftmost bad block is the one reported.
+  std::array<Role, kRoleCount> blockRoles{};
+  std::size_t blockRoleCount = 0;
   std::array<std::u16string_view, kRoleCount> guards{}; // -ROLEkcv: 4 or 6 hex digits
   std::u16string_view pan;         // as typed; Luhn-checked by the PIN commands unless suppressLuhn
   std::int32_t pvki = -1;          // 0..6, or -1 when not given
@@ -84,6 +97,18 @@ struct CommandLine {
   // DUKPT: a BDK and a KSN stand where a KPE would, on the side that reads a block.
   ShortBytes ksn;               // 10 or 12 bytes when given
   std::int32_t workingKey = -1; // -workingkey: a CipherAlgorithm, or -1 when not given
+
+  // Key blocks -wrapkey writes: each field, or 0 or empty when not given.
+  std::int32_t kbVersion = 0;       // 'B' or 'D'
+  std::int32_t kbUsage = -1;        // the place of a known usage in keyUsageNames()
+  std::int32_t kbMode = 0;          // a mode of use letter
+  std::u16string_view kbKeyVersion; // 2 printable characters
+  std::int32_t kbExport = 0;        // 'E', 'N' or 'S'
+  std::u16string_view kbOptional;   // well-formed optional blocks, no PB
+
+  // Key components: 16, 32 or 48 hex digits each (-component), 32, 48 or 64 (-componentaes).
+  TextList components;
+  TextList aesComponents;
 };
 
 } // namespace tolvane

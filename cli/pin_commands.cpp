@@ -150,7 +150,7 @@ void checkBlockWords(const CommandLine &cl, const PinBlockFormat &format) {
 
 Secret<Text> pinOfBlock(const CommandLine &cl, const PinBlockFormat &format) {
   const Secret<PinBlock> block(blockOf(cl));
-  const BlockKey key(cl);
+  const BlockKey key(cl, KeyUse::ReadPinBlock);
   return decodePinBlock(format, *block, cl.pan, key.cipher());
 }
 
@@ -169,6 +169,7 @@ void checkVerify(const CommandLine &cl) {
 }
 
 void answerVerify(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::VerifyPvv);
   const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher());
   answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
@@ -181,6 +182,7 @@ void checkCalcPvv(const CommandLine &cl) {
 }
 
 void answerCalcPvv(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::ComputePvv);
   appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.key(Role::Kpv)->cipher()));
 }
 
@@ -201,7 +203,7 @@ void checkCalcPinBlock(const CommandLine &cl) {
 }
 
 void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
-  const BlockKey key(cl);
+  const BlockKey key(cl, KeyUse::MakePinBlock);
   appendHex(answer,
             makePinBlock(formatOf(cl), cl.pin, cl.pan, key.cipher(), systemRandom())->span());
 }
@@ -245,6 +247,7 @@ void answerTranslate(const CommandLine &cl, Text &answer) {
     throw excProblem(Text(u"a format ") + Text(from.name) +
                      u" pinblock may not be translated to format " + Text(to.name));
   }
+  requireUse(cl, Role::ToKpe, KeyUse::MakePinBlock);
   const Secret<Text> pin = pinOfBlock(cl, from);
   if (pin->size() > to.maxPinLength) {
     Text refusal(u"format ");
@@ -266,6 +269,7 @@ void checkCalcOffset(const CommandLine &cl) {
 }
 
 void answerCalcOffset(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::ComputeOffset);
   answer += *pinOffset(cl.pin, naturalPinInputsOf(cl), cl.key(Role::Kpv)->cipher());
 }
 
@@ -294,6 +298,7 @@ void checkVerifyOffset(const CommandLine &cl) {
 
 // A PIN from a block is known only now: the same length checks, as problems with the data.
 void answerVerifyOffset(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::VerifyOffset);
   bool matches = false;
   if (cl.pinBlockHex.empty()) {
     matches = offsetMatches(cl, cl.pin);
