@@ -12,6 +12,11 @@
 //   walk where they stand, so options after them are never looked at.
 // - A value given twice: the later one replaces the earlier. The words of one key role (-kpv and
 //   -kpvfile, the four BDK words) fill the same slot and follow the same rule.
+// - A key block (-ROLEblock) is read and its header checked at its word, and opened under the
+//   KBPK (which may come later) right after the walk, in the order of the block words: a block
+//   without a KBPK, a KBPK of the wrong family for the version, a MAC that fails, a key its role
+//   does not take are reported before the command's checks. Whether its usage and mode of use
+//   allow what the command does is checked by the command, after the guards.
 // - After the walk, the command's own checks (check), then that each check-value guard has its
 //   key. Whether a guard matches is checked after this (checkGuards), before the command runs.
 // - -batch defers those checks: they run for each request of the batch, on the command line's

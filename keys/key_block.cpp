@@ -170,7 +170,8 @@ KeyBlockProblem readKeyBlock(std::u16string_view text, KeyBlock &block) {
   if (text[15] != u'0' || text[14] < u'0' || text[14] > u'2') {
     return KeyBlockProblem::BadReserved;
   }
-  const auto count = static_cast<std::size_t>(digitValue(text[12]) * 10 + digitValue(text[13]));
+  const auto count = static_cast<std::size_t>(digitValue(text[12])) * 10 +
+                     static_cast<std::size_t>(digitValue(text[13]));
   std::size_t headerSize = kHeaderSize;
   for (std::size_t i = 0; i < count; ++i) {
     OptionalBlock optional;
