@@ -1,7 +1,7 @@
 // Key blocks: known answers read from key_block_vectors.txt, each opened under its KBPK, refused
 // with any bit of its key data or MAC flipped, and, for the versions the program writes, written
-// again from its key and padding to the very same text; the lengths a written block hides, through
-// the whole program; and odd parity over every byte value.
+// again from its key and padding to the very same text; through the whole program, the lengths a
+// written block hides and a version A block written again as B; odd parity over every byte value.
 
 #include <gtest/gtest.h>
 
@@ -129,6 +129,17 @@ TEST(KeyBlock, WrittenLengthHidesTheKeysAndOpensToThem) {
               std::string::npos)
         << opened;
   }
+}
+
+TEST(KeyBlock, AVersionABlockWrittenAgainKeepsItsFieldsAndKey) {
+  const Text kbpk = u"89E88CF7931444F334BD7547FC3F380C";
+  const std::string block =
+      run({u"-wrapkey", u"-kbpk", kbpk, u"-keyblock",
+           u"A0072P0TE00E0000F5161ED902807AF26F1D62263644BD24192FDB3193C730301CEE8701"});
+  EXPECT_EQ(block.substr(0, 16), "B0096P0TE00E0000") << block;
+  const std::string opened =
+      run({u"-unwrapkey", u"-kbpk", kbpk, u"-keyblock", Text(block.begin(), block.end())});
+  EXPECT_NE(opened.find("key: F039121BEC83D26B169BDCD5B22AAF8F\r\n"), std::string::npos) << opened;
 }
 
 TEST(Components, OddParityOnEveryByteValueChangingOnlyTheLowestBit) {
