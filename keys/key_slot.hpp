@@ -35,7 +35,8 @@ constexpr KeySizes keySizes(std::initializer_list<std::size_t> bytes) {
   return set;
 }
 constexpr bool holds(KeySizes set, std::size_t bytes) {
-  return bytes % 8 == 0 && bytes >= 8 && bytes <= 32 && ((set >> (bytes / 8 - 1)) & 1u) != 0;
+  return bytes % 8 == 0 && bytes >= 8 && bytes <= 32 &&
+         ((static_cast<unsigned>(set) >> (bytes / 8 - 1)) & 1u) != 0;
 }
 
 // The sizes a role takes of each family, and how much of a longer key it keeps (0: all).
