@@ -29,12 +29,12 @@ void CommandLine::checkGuards() const {
     }
     // The guard names the first bytes of the check value; whether they match tells nothing
     // more than the answer would, but the comparison is made in constant time all the same.
-    std::array<std::uint8_t, 5> given{};
-    hexToBytes(expected, given.data());
+    std::array<std::uint8_t, 5> guard{};
+    hexToBytes(expected, guard.data());
     const CheckValue &actual = key(role.role)->checkValue();
     const std::size_t count = std::min(expected.size() / 2, actual.size);
     if (count != expected.size() / 2 ||
-        !constantTimeEqual(std::span(given.data(), count), std::span(actual.bytes.data(), count))) {
+        !constantTimeEqual(std::span(guard.data(), count), std::span(actual.bytes.data(), count))) {
       throw excProblem(guardMismatchMessage(role.role));
     }
   }

@@ -59,6 +59,11 @@ struct CommandLine {
   // value does not begin as its guard says. Run after check(), before the command.
   void checkGuards() const;
 
+  // Which fields a walk has given (by the field number of their option rows): under -locked a
+  // request may not give one the command line gave.
+  void markGiven(std::uint8_t field) { given[field / 64] |= std::uint64_t{1} << (field % 64); }
+  bool wasGiven(std::uint8_t field) const { return ((given[field / 64] >> (field % 64)) & 1) != 0; }
+
   // The key of a role, or null when none was given.
   const KeySlot *key(Role role) const { return keys[static_cast<std::size_t>(role)]; }
   // Whether the key of a role came from a key block.
@@ -70,6 +75,9 @@ struct CommandLine {
   void (*checkCommand)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
 
+  std::array<std::uint64_t, 4> given{}; // see markGiven
+  bool request = false;                 // a request of a batch, walked on top of its command line
+  bool pinFromBlockOnly = false;        // the command's PIN comes from a block in a locked batch
   std::array<KeySlot *, kRoleCount> keys{}; // the slots the key words filled
   // The roles given as key blocks, in the order of their words: opened in that order after the
   // walk, so that the leftmost bad block is the one reported.

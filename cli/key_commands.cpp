@@ -11,6 +11,7 @@
 #include "cli/platform.hpp"
 #include "keys/components.hpp"
 #include "keys/key_block.hpp"
+#include "keys/key_strength.hpp"
 
 namespace tolvane {
 
@@ -187,10 +188,13 @@ void answerWrapKey(const CommandLine &cl, Text &answer) {
   if (block != nullptr && !exportable(*block)) {
     throw excProblem(u"keyblock is non-exportable (N): it is not wrapped again");
   }
-  if (key.algorithm() > kbpk.algorithm()) {
+  // A Triple-DES KBPK whose parts cancel to one DES key is only as strong as that key.
+  const bool kbpkSingle = kbpk.family() == CipherFamily::Des && isSingleDesInEffect(kbpk.bytes());
+  if (key.algorithm() > (kbpkSingle ? CipherAlgorithm::Des : kbpk.algorithm())) {
     throw excProblem(Text(u"a key is never wrapped under a weaker KBPK: the key is ") +
                      Text(cipherEntry(key.algorithm()).name) + u", the KBPK " +
-                     Text(cipherEntry(kbpk.algorithm()).name));
+                     (kbpkSingle ? Text(u"single DES in effect")
+                                 : Text(cipherEntry(kbpk.algorithm()).name)));
   }
   KeyBlockFields fields;
   fields.version = versionOf(cl);

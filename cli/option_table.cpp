@@ -66,6 +66,7 @@ struct OptionSpec {
   Help help = Help::None;
   void (*check)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
+  bool pinFromBlockWhenLocked = false;
   std::optional<KeyWord> key{};
   bool data = false;
 };
@@ -83,7 +84,8 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Command,
      .line = u"compute a PVV from components",
      .check = checkCalcPvv,
-     .answer = answerCalcPvv},
+     .answer = answerCalcPvv,
+     .pinFromBlockWhenLocked = true},
     {.word = u"-calcpinblock",
      .group = OptionGroup::Command,
      .line = u"make a pinblock from plaintext PIN and components",
@@ -113,12 +115,14 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Command,
      .line = u"compute the IBM 3624 offset of a PIN",
      .check = checkCalcOffset,
-     .answer = answerCalcOffset},
+     .answer = answerCalcOffset,
+     .pinFromBlockWhenLocked = true},
     {.word = u"-verifyoffset",
      .group = OptionGroup::Command,
      .line = u"verify a pinblock or PIN against an IBM 3624 offset",
      .check = checkVerifyOffset,
-     .answer = answerVerifyOffset},
+     .answer = answerVerifyOffset,
+     .pinFromBlockWhenLocked = true},
     {.word = u"-calccvv",
      .group = OptionGroup::Command,
      .line = u"compute a CVV, CVV2 or iCVV from components",
@@ -175,6 +179,14 @@ constexpr OptionSpec kOptions[] = {
     {.word = u"-helpall",
      .group = OptionGroup::Command,
      .line = u"print every option word with its line (this list)",
+     .help = Help::EveryWord},
+    {.word = u"--help",
+     .group = OptionGroup::Command,
+     .line = u"the same as -helpall",
+     .help = Help::EveryWord},
+    {.word = u"-h",
+     .group = OptionGroup::Command,
+     .line = u"the same as -helpall",
      .help = Help::EveryWord},
 
     // Values.
@@ -624,6 +636,26 @@ constexpr ChoiceLists makeChoiceLists() {
 }
 constexpr ChoiceLists kChoiceLists = makeChoiceLists();
 
+// Whether two rows fill the same field: the same member, or the same key role.
+constexpr bool sameField(const OptionSpec &a, const OptionSpec &b) {
+  if (a.key || b.key) {
+    return a.key && b.key && a.key->role == b.key->role &&
+           (a.key->form == KeyForm::CheckValue) == (b.key->form == KeyForm::CheckValue);
+  }
+  return (a.text != nullptr && a.text == b.text) || (a.number != nullptr && a.number == b.number) ||
+         (a.bytes != nullptr && a.bytes == b.bytes) || (a.flag != nullptr && a.flag == b.flag) ||
+         (a.list != nullptr && a.list == b.list);
+}
+
+constexpr std::uint8_t fieldOf(std::size_t row) {
+  for (std::size_t first = 0; first < row; ++first) {
+    if (sameField(kSpecs[first], kSpecs[row])) {
+      return static_cast<std::uint8_t>(first);
+    }
+  }
+  return static_cast<std::uint8_t>(row);
+}
+
 constexpr std::array<Option, kSpecs.size()> makeRows() {
   Pool pool = kPool;
   ChoiceLists lists = kChoiceLists;
@@ -653,6 +685,8 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.flag = spec.flag;
     row.list = spec.list;
     row.key = spec.key;
+    row.field = fieldOf(i);
+    row.pinFromBlockWhenLocked = spec.pinFromBlockWhenLocked;
   }
   return rows;
 }

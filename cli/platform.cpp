@@ -5,9 +5,12 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "base/secret.hpp"
@@ -133,8 +136,18 @@ std::string encodeArgument(std::u16string_view text) {
   return bytes;
 }
 
+namespace {
+bool waitFor(int fd, short events, int deadline);
+} // namespace
+
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch) {
+                                          std::size_t capacity, bool inBatch, int *error) {
+  const auto failed = [error](int code) {
+    if (error != nullptr) {
+      *error = code;
+    }
+    return std::nullopt;
+  };
   int fd = -1;
   {
     // In a batch a FIFO without a writer must not stop every request behind it: the open does
@@ -143,30 +156,46 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (inBatch ? O_NONBLOCK : 0));
   }
   if (fd < 0) {
-    return std::nullopt;
+    return failed(errno);
   }
   struct stat info {};
   const bool known = ::fstat(fd, &info) == 0;
   if (inBatch) {
+    // The batch's requests come from its standard input: read as a key, the next request would
+    // become the key. A terminal is that input whichever name it is opened by (/dev/tty).
     struct stat input {};
-    if (known && ::fstat(0, &input) == 0 && info.st_dev == input.st_dev &&
-        info.st_ino == input.st_ino) {
+    const bool sameFile = known && ::fstat(0, &input) == 0 && info.st_dev == input.st_dev &&
+                          info.st_ino == input.st_ino;
+    if (sameFile || (::isatty(fd) != 0 && ::isatty(0) != 0)) {
       ::close(fd);
       throw excCL_MalformedParameter(u"a key file cannot be the standard input of a batch");
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
   std::optional<std::size_t> result;
+  int why = known ? EISDIR : errno;
   if (known && !S_ISDIR(info.st_mode)) {
     std::size_t total = 0;
     bool ok = true;
+    // In a batch a writer that keeps a FIFO open without writing is given a second in all, and
+    // a stop signal ends the wait: the requests behind this one must not wait on it.
+    const auto now = [] {
+      timespec t{};
+      ::clock_gettime(CLOCK_MONOTONIC, &t);
+      return t.tv_sec * 1000L + t.tv_nsec / 1000000L;
+    };
+    const long deadline = now() + 1000;
     while (total < capacity) {
       const ssize_t n = ::read(fd, buffer + total, capacity - total);
       if (n < 0 && errno == EINTR) {
         continue;
       }
+      if (n < 0 && errno == EAGAIN && inBatch &&
+          waitFor(fd, POLLIN, static_cast<int>(std::max(0L, deadline - now())))) {
+        continue;
+      }
       if (n < 0) {
         ok = false;
+        why = errno == EAGAIN ? ETIMEDOUT : errno;
         break;
       }
       if (n == 0) {
@@ -179,7 +208,26 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     }
   }
   ::close(fd);
+  if (!result) {
+    return failed(why);
+  }
   return result;
+}
+
+Text fileErrorText(int error) {
+  if (error == ETIMEDOUT) {
+    return u"no data within one second";
+  }
+  // The C locale's text, which nothing changes: "No such file or directory".
+  const char *text = std::strerror(error);
+  Text out;
+  for (const char *c = text; *c != '\0'; ++c) {
+    out += static_cast<char16_t>(static_cast<unsigned char>(*c));
+  }
+  if (!out.empty() && out[0] >= u'A' && out[0] <= u'Z') {
+    out[0] = static_cast<char16_t>(out[0] - u'A' + u'a');
+  }
+  return out;
 }
 
 void ignoreWriteSignals() {
@@ -187,7 +235,11 @@ void ignoreWriteSignals() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void forbidDumpsAndTracing() { ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }
+void forbidDumpsAndTracing() {
+  ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+  const rlimit none{0, 0};
+  ::setrlimit(RLIMIT_CORE, &none);
+}
 
 bool writeAll(int fd, const char *bytes, std::size_t count, std::size_t &written) {
   written = 0;
@@ -209,9 +261,13 @@ std::optional<std::uint64_t> regularFileEnd(int fd) {
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     return std::nullopt;
   }
+  // A file opened for appending may be shared with other writers, whose bytes may follow ours at
+  // any moment: it is never cut back.
   const int flags = ::fcntl(fd, F_GETFL);
-  const off_t position =
-      (flags >= 0 && (flags & O_APPEND) != 0) ? info.st_size : ::lseek(fd, 0, SEEK_CUR);
+  if (flags < 0 || (flags & O_APPEND) != 0) {
+    return std::nullopt;
+  }
+  const off_t position = ::lseek(fd, 0, SEEK_CUR);
   if (position < 0) {
     return std::nullopt;
   }
@@ -225,8 +281,45 @@ void cutFileBack(int fd, std::uint64_t length) {
 }
 
 namespace {
+
 volatile std::sig_atomic_t stopSignalled = 0;
 extern "C" void noteStop(int) { stopSignalled = 1; }
+
+// Every signal that would end the process by default and that someone may send to stop it: all
+// of them stop a batch at a line boundary instead, so that none tears an answer.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
+
+sigset_t stopSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : kStopSignals) {
+    sigaddset(&set, signal);
+  }
+  return set;
+}
+
+// Waits until fd has data for events or the deadline passes (milliseconds, -1 for none), and
+// returns false when a stop signal came first or the deadline passed. The stop signals are
+// blocked from the test of the flag until the wait begins, which unblocks them in the same
+// call: a signal that arrives in between is not lost, it ends the wait at once.
+bool waitFor(int fd, short events, int deadline) {
+  const sigset_t stops = stopSignalSet();
+  sigset_t previous;
+  ::sigprocmask(SIG_BLOCK, &stops, &previous);
+  bool ready = false;
+  if (stopSignalled == 0) {
+    pollfd watched{fd, events, 0};
+    timespec limit{deadline / 1000, (deadline % 1000) * 1000000L};
+    int result = 0;
+    do {
+      result = ::ppoll(&watched, 1, deadline < 0 ? nullptr : &limit, &previous);
+    } while (result < 0 && errno == EINTR && stopSignalled == 0);
+    ready = result > 0;
+  }
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  return ready && stopSignalled == 0;
+}
+
 } // namespace
 
 void catchStopSignals() {
@@ -234,7 +327,7 @@ void catchStopSignals() {
   action.sa_handler = noteStop;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0; // no SA_RESTART: a wait for input returns, and the batch sees the stop
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : kStopSignals) {
     ::sigaction(signal, &action, nullptr);
   }
 }
@@ -263,15 +356,18 @@ RandomSource &systemRandom() {
 
 std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity) {
   for (;;) {
+    if (!waitFor(fd, POLLIN, -1)) {
+      if (stopRequested()) {
+        return 0;
+      }
+      // Not readable for another reason (an error, hang-up): the read below tells which.
+    }
     const ssize_t n = ::read(fd, buffer, capacity);
     if (n >= 0) {
       return static_cast<std::size_t>(n);
     }
-    if (errno != EINTR) {
+    if (errno != EINTR && errno != EAGAIN) {
       return std::nullopt;
-    }
-    if (stopRequested()) {
-      return 0;
     }
   }
 }

@@ -35,32 +35,40 @@ std::string encodeArgument(std::u16string_view text);
 // and closes it. nullopt when it cannot be opened or read as a file (missing, a directory,
 // a read error). Pipes work, which keeps a key out of the process list.
 // In a batch (inBatch) the file is refused, and not one byte of it read, when it is the
-// batch's own standard input, which carries the requests: excCL_MalformedParameter.
+// batch's own standard input, which carries the requests, or a terminal when that input is one:
+// excCL_MalformedParameter. There a FIFO is given one second in all to deliver its bytes, and a
+// stop signal ends the wait; what came by then is what was read.
+// When it returns nullopt and error is given, *error says why: an errno value, EISDIR for a
+// folder, ETIMEDOUT for a FIFO that gave no data in time.
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch);
+                                          std::size_t capacity, bool inBatch, int *error = nullptr);
+
+// Why a file could not be read, as a message says it: "no such file or directory".
+Text fileErrorText(int error);
 
 // A reader that went away, or a file-size limit reached, must show as a failed write reported
 // with status 1, not as a silent death by signal.
 void ignoreWriteSignals();
 
-// No core file, and no other unprivileged process may read this one's memory or trace it:
-// keys and PINs pass through it.
+// No core file (the limit set to 0 as well), and no other unprivileged process may read this
+// one's memory or trace it: keys and PINs pass through it.
 void forbidDumpsAndTracing();
 
 // Writes all count bytes to fd, retrying interrupted and partial writes; false on failure,
 // with written telling how many went out before it.
 bool writeAll(int fd, const char *bytes, std::size_t count, std::size_t &written);
 
-// Where the next byte written to fd will land, when fd is a regular file (a file opened for
-// appending ends where it ends now); nullopt for anything else.
+// Where the next byte written to fd will land, when fd is a regular file not opened for
+// appending; nullopt for anything else, which is then never cut back.
 std::optional<std::uint64_t> regularFileEnd(int fd);
 
 // Cuts the regular file fd back to length bytes, so that a write that failed part-way leaves
 // nothing of itself behind.
 void cutFileBack(int fd, std::uint64_t length);
 
-// From now on SIGINT, SIGTERM and SIGHUP do not end the process: they make stopRequested()
-// true and interrupt a wait for input, so that a batch stops at a line boundary.
+// From now on SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM do not end the
+// process: they make stopRequested() true and end a wait for input (with no window between the
+// test and the wait in which one could be lost), so that a batch stops at a line boundary.
 void catchStopSignals();
 bool stopRequested();
 
@@ -69,8 +77,8 @@ bool stopRequested();
 RandomSource &systemRandom();
 
 // One read of up to capacity bytes from fd, retried when interrupted: the count, 0 at end of
-// input (or when a stop signal interrupted the wait), nullopt when fd cannot be read. Blocks
-// until some input or its end is there.
+// input or once a stop signal has come (before the wait or during it), nullopt when fd cannot be
+// read. Blocks until some input or its end is there.
 std::optional<std::size_t> readSome(int fd, char *buffer, std::size_t capacity);
 
 } // namespace tolvane

@@ -35,6 +35,13 @@ bool namesBatch(std::span<const Text> args) {
   return false;
 }
 
+// A locked batch whose command line gives a key to read PIN blocks with, for a command that
+// verifies a PIN or makes a value from one: a request that could name the PIN itself would make
+// the batch an oracle that tries every PIN of a card in milliseconds.
+bool pinOnlyFromBlocks(const CommandLine &cl) {
+  return cl.pinFromBlockOnly && (cl.key(Role::Kpe) != nullptr || cl.key(Role::Bdk) != nullptr);
+}
+
 // The value of a decimal or enumerated option, which its rule has accepted.
 std::int32_t numberOf(const Option &option, std::u16string_view value) {
   if (option.choiceList != 0) {
@@ -96,6 +103,7 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
   if (option.command != 0) {
     cl.checkCommand = option.functions().check;
     cl.answer = option.functions().answer;
+    cl.pinFromBlockOnly = option.pinFromBlockWhenLocked;
   } else if (option.key) {
     const auto role = static_cast<std::size_t>(option.key->role);
     if (option.key->form == KeyForm::CheckValue) {
@@ -139,9 +147,17 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);
     }
-    if (inRequest && cl.locked && !option->data) {
-      throw excCL_MalformedParameter(Text(option->word()) +
-                                     u" is fixed by the command line of this batch (-locked)");
+    if (inRequest && cl.locked) {
+      // Per-card data only, and not even that where the command line gave it: a batch meant
+      // for CVV2 (service code 000) must not answer for a stripe's service code.
+      if (!option->data || cl.wasGiven(option->field)) {
+        throw excCL_MalformedParameter(Text(option->word()) +
+                                       u" is fixed by the command line of this batch (-locked)");
+      }
+      if (option->text == &CommandLine::pin && pinOnlyFromBlocks(cl)) {
+        throw excCL_MalformedParameter(
+            u"-pin is refused in this batch: the PIN comes from a pinblock only (-locked)");
+      }
     }
     std::u16string_view value;
     if (option->takesValue()) {
@@ -153,6 +169,9 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
       }
     }
     apply(*option, value, cl, keys, inRequest, inBatch);
+    if (!inRequest) {
+      cl.markGiven(option->field);
+    }
   }
 }
 
@@ -173,9 +192,15 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys) {
   return cl;
 }
 
+bool commandLineGave(const CommandLine &cl, std::u16string_view word) {
+  const Option *option = findOption(word);
+  return option != nullptr && cl.wasGiven(option->field);
+}
+
 CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys) {
   CommandLine cl = base;
   cl.batch = false;
+  cl.request = true;
   walk(words, cl, keys, true, true);
   openKeyBlocks(cl);
   cl.check();

@@ -24,4 +24,7 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys);
 // Throws as above; -batch among the words is refused.
 CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys);
 
+// Whether the command line (not a request) gave word, or another word that fills its field.
+bool commandLineGave(const CommandLine &commandLine, std::u16string_view word);
+
 } // namespace tolvane
