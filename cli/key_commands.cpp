@@ -191,10 +191,10 @@ void answerWrapKey(const CommandLine &cl, Text &answer) {
   // A Triple-DES KBPK whose parts cancel to one DES key is only as strong as that key.
   const bool kbpkSingle = kbpk.family() == CipherFamily::Des && isSingleDesInEffect(kbpk.bytes());
   if (key.algorithm() > (kbpkSingle ? CipherAlgorithm::Des : kbpk.algorithm())) {
-    throw excProblem(Text(u"a key is never wrapped under a weaker KBPK: the key is ") +
-                     Text(cipherEntry(key.algorithm()).name) + u", the KBPK " +
-                     (kbpkSingle ? Text(u"single DES in effect")
-                                 : Text(cipherEntry(kbpk.algorithm()).name)));
+    throw excProblem(
+        Text(u"a key is never wrapped under a weaker KBPK: the key is ") +
+        Text(cipherEntry(key.algorithm()).name) + u", the KBPK " +
+        (kbpkSingle ? Text(u"single DES in effect") : Text(cipherEntry(kbpk.algorithm()).name)));
   }
   KeyBlockFields fields;
   fields.version = versionOf(cl);

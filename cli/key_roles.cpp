@@ -197,7 +197,7 @@ namespace {
 // The word that gives the key: "-kpeaesfile".
 Text wordOf(KeyWord word) {
   static constexpr std::u16string_view suffixes[] = {u"",      u"file", u"aes",      u"aesfile",
-                                                            u"block", u"kcv",  u"blockfile"};
+                                                     u"block", u"kcv",  u"blockfile"};
   return Text(u"-") + Text(keyRole(word.role).name) +
          Text(suffixes[static_cast<std::size_t>(word.form)]);
 }
