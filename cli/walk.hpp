@@ -13,8 +13,9 @@ namespace tolvane {
 // args[0] names the program and is skipped; the keys given go into keys. Unless -batch was
 // given, the key blocks are opened under the KBPK and the checks follow; a block that cannot be
 // opened throws excCL_RequiredParameterMissing (no KBPK), excCL_MalformedParameter (a KBPK of
-// the wrong family) or excProblem (its MAC, its key). Throws excCL_Help for the help words, and excCL_UnrecognizedOption,
-// excCL_MalformedParameter or excCL_RequiredParameterMissing for the leftmost problem.
+// the wrong family) or excProblem (its MAC, its key). Throws excCL_Help for the help words, and
+// excCL_UnrecognizedOption, excCL_MalformedParameter or excCL_RequiredParameterMissing for the
+// leftmost problem.
 CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys);
 
 // One request of a batch: the values of base (which has batch set), then words walked on top of
