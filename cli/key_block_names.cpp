@@ -82,8 +82,8 @@ std::span<const CodeName> exportabilityNames() { return kExportability; }
 
 std::u16string_view nameOf(std::span<const CodeName> names, std::u16string_view code) {
   for (const CodeName &entry : names) {
-    if (entry.code == code) {
-      return entry.name;
+    if (entry.code() == code) {
+      return entry.name();
     }
   }
   return !code.empty() && code[0] >= u'0' && code[0] <= u'9' ? u"proprietary" : u"unknown";

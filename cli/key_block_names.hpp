@@ -7,9 +7,14 @@
 
 namespace tolvane {
 
+// Held as characters, not pointers, so that the tables need no relocation when the program
+// starts.
 struct CodeName {
-  std::u16string_view code;
-  std::u16string_view name;
+  char16_t codeText[3];
+  char16_t nameText[60];
+
+  std::u16string_view code() const { return codeText; }
+  std::u16string_view name() const { return nameText; }
 };
 
 std::span<const CodeName> keyUsageNames();

@@ -17,8 +17,8 @@ namespace tolvane {
 
 namespace {
 
-// What each KeyUse does, in its order.
-constexpr std::u16string_view kOperations[] = {
+// What each KeyUse does, in its order: characters, not pointers, so that nothing is relocated.
+constexpr char16_t kOperations[][20] = {
     u"make a PIN block", u"read a PIN block",  u"compute a PVV",
     u"verify a PVV",     u"compute an offset", u"verify an offset",
     u"compute a CVV",    u"verify a CVV",      u"derive DUKPT keys",
@@ -78,7 +78,7 @@ void requireUse(const CommandLine &cl, Role role, KeyUse use) {
   if (allows(block, use)) {
     return;
   }
-  const KeyUseRule &rule = keyUseRule(use);
+  const KeyUseRule rule = keyUseRule(use);
   Text message(keyRole(role).name);
   message += u"block of usage ";
   message += block.usage();
@@ -166,7 +166,7 @@ void checkWrapKey(const CommandLine &cl) {
   }
   // A key from a block keeps what the block allowed, or less: never more.
   if (cl.kbUsage >= 0 &&
-      keyUsageNames()[static_cast<std::size_t>(cl.kbUsage)].code != block->usage()) {
+      keyUsageNames()[static_cast<std::size_t>(cl.kbUsage)].code() != block->usage()) {
     throw excCL_MalformedParameter(u"kbusage must be the key block's own usage: a key keeps its "
                                    u"usage when it is wrapped again");
   }
@@ -198,8 +198,8 @@ void answerWrapKey(const CommandLine &cl, Text &answer) {
   }
   KeyBlockFields fields;
   fields.version = versionOf(cl);
-  fields.usage =
-      cl.kbUsage >= 0 ? keyUsageNames()[static_cast<std::size_t>(cl.kbUsage)].code : block->usage();
+  fields.usage = cl.kbUsage >= 0 ? keyUsageNames()[static_cast<std::size_t>(cl.kbUsage)].code()
+                                 : block->usage();
   fields.mode = cl.kbMode != 0 ? static_cast<char16_t>(cl.kbMode) : block->mode();
   fields.keyVersion = !cl.kbKeyVersion.empty() ? cl.kbKeyVersion
                       : block != nullptr       ? block->keyVersion()

@@ -38,12 +38,12 @@ constexpr Choice kExportabilities[] = {{u"E", u'E'}, {u"N", u'N'}, {u"S", u'S'}}
 // The key usages, valued by their place in the table of names; the modes of use by their letter.
 Choice usageChoice(std::size_t index) {
   const auto usages = keyUsageNames();
-  return index < usages.size() ? Choice{usages[index].code, static_cast<std::int32_t>(index)}
+  return index < usages.size() ? Choice{usages[index].code(), static_cast<std::int32_t>(index)}
                                : Choice{};
 }
 Choice modeChoice(std::size_t index) {
   const auto modes = modeOfUseNames();
-  return index < modes.size() ? Choice{modes[index].code, modes[index].code[0]} : Choice{};
+  return index < modes.size() ? Choice{modes[index].code(), modes[index].codeText[0]} : Choice{};
 }
 
 // A row as it is declared. The program never holds these: at compile time their texts go into

@@ -7,7 +7,12 @@ namespace {
 // Indexed by KeyUse. The PIN verification usages: V2 is the Visa PVV, V1 IBM 3624, V0 any.
 // Mode N (no special restriction) is left out on purpose: an operation is granted only by a
 // mode that names it.
-constexpr KeyUseRule kRules[] = {
+// Characters, not pointers, so that the table needs no relocation when the program starts.
+struct RuleText {
+  char16_t usages[5];
+  char16_t modes[3];
+};
+constexpr RuleText kRules[] = {
     {u"P0", u"EB"},   {u"P0", u"DB"}, {u"V2V0", u"GC"}, {u"V2V0", u"VC"}, {u"V1V0", u"GC"},
     {u"V1V0", u"VC"}, {u"C0", u"GC"}, {u"C0", u"VC"},   {u"B0", u"X"},
 };
@@ -23,10 +28,13 @@ bool among(std::u16string_view list, std::u16string_view item, std::size_t width
 
 } // namespace
 
-const KeyUseRule &keyUseRule(KeyUse use) { return kRules[static_cast<std::size_t>(use)]; }
+KeyUseRule keyUseRule(KeyUse use) {
+  const RuleText &rule = kRules[static_cast<std::size_t>(use)];
+  return {rule.usages, rule.modes};
+}
 
 bool allows(const KeyBlock &block, KeyUse use) {
-  const KeyUseRule &rule = keyUseRule(use);
+  const KeyUseRule rule = keyUseRule(use);
   const char16_t mode = block.mode();
   return among(rule.usages, block.usage(), 2) && among(rule.modes, {&mode, 1}, 1);
 }

@@ -29,7 +29,7 @@ struct KeyUseRule {
   std::u16string_view modes;
 };
 
-const KeyUseRule &keyUseRule(KeyUse use);
+KeyUseRule keyUseRule(KeyUse use);
 bool allows(const KeyBlock &block, KeyUse use);
 
 // Wrapping a key from a block again: its usage stays, its mode of use may only narrow (B to E
