@@ -95,6 +95,8 @@ struct CommandLine {
   bool batch = false;         // -batch was walked on the command line
   bool jsonl = false;         // a batch answers in JSON Lines
   bool locked = false;        // a batch's requests may give per-card data only
+  bool csv = false;           // a batch reads and answers CSV records
+  std::u16string_view ref;    // a request's identifier, echoed in its answer
 
   // IBM 3624 offsets, under the KPV.
   std::u16string_view validationData;                       // 1..16 hex digits when given

@@ -324,6 +324,15 @@ constexpr OptionSpec kOptions[] = {
      .rule = {Chars::Hex, 20, 20, 24},
      .bytes = &CL::ksn,
      .data = true},
+    {.word = u"-ref",
+     .group = OptionGroup::Value,
+     .placeholder = u"TEXT",
+     .line = u"with -batch: an identifier echoed in the answer",
+     .missing = u"missing ref",
+     .refused = u"ref must be 1 to 64 characters from ! to ~",
+     .rule = {Chars::Visible, 1, 64},
+     .text = &CL::ref,
+     .data = true},
     {.word = u"-workingkey",
      .group = OptionGroup::Value,
      .line = u"AES DUKPT working key (default aes128)",
@@ -420,6 +429,11 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Switch,
      .line = u"with -batch: answer in JSON Lines",
      .flag = &CL::jsonl,
+     .notInRequest = true},
+    {.word = u"-csv",
+     .group = OptionGroup::Switch,
+     .line = u"with -batch: CSV in (a header of words) and out",
+     .flag = &CL::csv,
      .notInRequest = true},
 };
 
@@ -772,6 +786,9 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
     return allHex(value);
   case Characters::Printable:
     return allPrintable(value);
+  case Characters::Visible:
+    return std::all_of(value.begin(), value.end(),
+                       [](char16_t c) { return c >= 0x21 && c <= 0x7E; });
   case Characters::Decimal:
     break;
   }

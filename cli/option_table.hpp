@@ -20,8 +20,9 @@ namespace tolvane {
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// The characters a value may hold: Printable is ASCII from the blank to the tilde.
-enum class Characters : std::uint8_t { Any, Decimal, Hex, Printable };
+// The characters a value may hold: Printable is ASCII from the blank to the tilde, Visible the
+// same without the blank.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, Printable, Visible };
 
 // A shape a value must have beyond its characters and length.
 enum class Syntax : std::uint8_t { None, OptionalBlocks };

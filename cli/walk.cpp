@@ -148,15 +148,8 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
       throw excCL_UnrecognizedOption(arg);
     }
     if (inRequest && cl.locked) {
-      // Per-card data only, and not even that where the command line gave it: a batch meant
-      // for CVV2 (service code 000) must not answer for a stripe's service code.
-      if (!option->data || cl.wasGiven(option->field)) {
-        throw excCL_MalformedParameter(Text(option->word()) +
-                                       u" is fixed by the command line of this batch (-locked)");
-      }
-      if (option->text == &CommandLine::pin && pinOnlyFromBlocks(cl)) {
-        throw excCL_MalformedParameter(
-            u"-pin is refused in this batch: the PIN comes from a pinblock only (-locked)");
+      if (const Text refusal = lockedRefusal(cl, *option); !refusal.empty()) {
+        throw excCL_MalformedParameter(refusal);
       }
     }
     std::u16string_view value;
@@ -182,14 +175,30 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys) {
   ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
   walk(source, cl, keys, false, namesBatch(args));
   if (!cl.batch) {
-    if (cl.jsonl || cl.locked) {
-      throw excCL_RequiredParameterMissing(cl.jsonl ? u"jsonl requires -batch"
-                                                    : u"locked requires -batch");
+    if (cl.jsonl || cl.locked || cl.csv || !cl.ref.empty()) {
+      throw excCL_RequiredParameterMissing(cl.jsonl    ? u"jsonl requires -batch"
+                                           : cl.locked ? u"locked requires -batch"
+                                           : cl.csv    ? u"csv requires -batch"
+                                                       : u"ref requires -batch");
     }
     openKeyBlocks(cl);
     cl.check();
+  } else if (cl.jsonl && cl.csv) {
+    throw excCL_MalformedParameter(u"jsonl and csv must not be given together");
   }
   return cl;
+}
+
+Text lockedRefusal(const CommandLine &base, const Option &option) {
+  // Per-card data only, and not even that where the command line gave it: a batch meant for
+  // CVV2 (service code 000) must not answer for a stripe's service code.
+  if (!option.data || base.wasGiven(option.field)) {
+    return Text(option.word()) + u" is fixed by the command line of this batch (-locked)";
+  }
+  if (option.text == &CommandLine::pin && pinOnlyFromBlocks(base)) {
+    return u"-pin is refused in this batch: the PIN comes from a pinblock only (-locked)";
+  }
+  return {};
 }
 
 bool commandLineGave(const CommandLine &cl, std::u16string_view word) {
@@ -197,14 +206,14 @@ bool commandLineGave(const CommandLine &cl, std::u16string_view word) {
   return option != nullptr && cl.wasGiven(option->field);
 }
 
-CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys) {
-  CommandLine cl = base;
-  cl.batch = false;
-  cl.request = true;
-  walk(words, cl, keys, true, true);
-  openKeyBlocks(cl);
-  cl.check();
-  return cl;
+void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
+                 CommandLine &request) {
+  request = base;
+  request.batch = false;
+  request.request = true;
+  walk(words, request, keys, true, true);
+  openKeyBlocks(request);
+  request.check();
 }
 
 } // namespace tolvane
