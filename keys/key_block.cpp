@@ -105,9 +105,10 @@ void deriveKey(const Cipher &kbpk, std::uint8_t use, Cipher &out) {
                                                indicator,
                                                static_cast<std::uint8_t>(bits >> 8),
                                                static_cast<std::uint8_t>(bits)};
-    Secret<Mac> mac(computeCmac(kbpk, input));
-    std::copy_n(mac->bytes.begin(), mac->size,
-                material->begin() + static_cast<std::ptrdiff_t>(made));
+    // Made in place and wiped there: each output is a part of the derived key.
+    Mac mac = computeCmac(kbpk, input);
+    std::copy_n(mac.bytes.begin(), mac.size, material->begin() + static_cast<std::ptrdiff_t>(made));
+    wipe(mac);
   }
   out.setKey(algorithm, std::span(material->data(), size));
 }
