@@ -21,8 +21,8 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys);
 // One request of a batch, into request: the values of base (which has batch set), then words
 // walked on top of them as if they followed on the command line, their keys going into keys,
 // then the key blocks of both opened (the KBPK's derived keys are kept in its slot from one
-// request to the next), then the checks. Throws as above, leaving in request what was walked until then (its -ref,
-// say); -batch among the words is refused.
+// request to the next), then the checks. Throws as above, leaving in request what was walked until
+// then (its -ref, say); -batch among the words is refused.
 void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
                  CommandLine &request);
 
