@@ -127,13 +127,31 @@ public:
   bool next(std::u16string_view &argument) override;
 
 private:
-  // A word with quotes, backslashes or bytes beyond ASCII.
+  // A line of plain ASCII words (no quote, backslash or byte from 0x80 up) of at most
+  // kPlainLine bytes, the common request: widened whole at once, and its words found in a mask
+  // of its blanks. False for any other line, which goes word by word.
+  [[gnu::noinline]] bool takePlainLine();
+  // A word of the general path, and one with quotes, backslashes or bytes beyond ASCII.
+  [[gnu::noinline]] bool nextWord(std::u16string_view &argument);
   bool nextQuoted(std::u16string_view &argument);
+
+  static constexpr std::size_t kPlainLine = 64;
+  static constexpr std::size_t kPlainWords = 16;
 
   std::string_view line_;
   std::size_t position_ = 0;
   SecretString<char> &scratch_;
   SecretBuffer<char16_t> &words_;
+  bool started_ = false;
+  // The words of a plain line, found at once; taken_ of them given so far.
+  std::size_t plainWords_ = 0;
+  std::size_t taken_ = 0;
+  // Left unfilled until the line is split: a request costs what it uses.
+  struct Word {
+    const char16_t *data;
+    std::size_t size;
+  };
+  Word plain_[kPlainWords];
 };
 
 // Input lines, one at a time. Each line is left in the buffer and wiped, its line end with it,
@@ -469,8 +487,8 @@ int Batch::run(const CommandLine &base) {
         words_.clear();
         LineWords again(line, scratch_, words_);
         CsvWords againCsv(columns_, fieldBytes_, fields_, words_);
-        request.ref = refAmong(form_ == AnswerForm::Csv ? static_cast<ArgumentSource &>(againCsv)
-                                                       : again);
+        request.ref =
+            refAmong(form_ == AnswerForm::Csv ? static_cast<ArgumentSource &>(againCsv) : again);
       }
       if (outcome == Outcome::Answer && outBytes_->empty()) {
         answer(status, outcome, *answerText_, request.ref);
@@ -543,7 +561,80 @@ std::optional<std::size_t> MemoryByteSource::read(char *buffer, std::size_t capa
   return count;
 }
 
+bool LineWords::takePlainLine() {
+#if defined(__SSE2__)
+  const std::size_t length = line_.size();
+  if (length >= kPlainLine) {
+    return false;
+  }
+  // Sixteen bytes at a time, also past the end of the line (kLineSlack), whose bytes are masked
+  // out of the tests; what was written for them is wiped with the words.
+  char16_t *const to = words_.end();
+  const __m128i zero = _mm_setzero_si128();
+  std::uint64_t special = 0;
+  std::uint64_t blanks = 0; // bit i: byte i of the line is a blank
+  for (std::size_t at = 0; at < length; at += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line_.data() + at));
+    const __m128i blank =
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\t')));
+    // The movemask of x itself adds the bytes of 0x80 and up.
+    const __m128i odd = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\\'))),
+        x);
+    special |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(odd))) << at;
+    blanks |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(blank))) << at;
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), _mm_unpacklo_epi8(x, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at + 8), _mm_unpackhi_epi8(x, zero));
+  }
+  words_.commit(0, (length + 15) / 16 * 16);
+  const std::uint64_t inLine = (std::uint64_t{1} << length) - 1;
+  if ((special & inLine) != 0) {
+    return false;
+  }
+  // The words are the runs of bytes that are not blanks, bytes past the end counting as blanks:
+  // a word starts at a set bit whose right neighbour (the byte before) is clear, and ends at a
+  // clear bit whose right neighbour is set.
+  const std::uint64_t word = ~blanks & inLine;
+  std::uint64_t starts = word & ~(word << 1);
+  std::uint64_t ends = ~word & (word << 1);
+  std::size_t count = 0;
+  for (; starts != 0 && count < kPlainWords; ++count) {
+    const auto first = static_cast<std::size_t>(std::countr_zero(starts));
+    const auto last = static_cast<std::size_t>(std::countr_zero(ends));
+    plain_[count] = Word{to + first, last - first};
+    starts &= starts - 1;
+    ends &= ends - 1;
+  }
+  if (starts != 0) {
+    return false; // more words than room: word by word after all
+  }
+  plainWords_ = count;
+  words_.commit(length);
+  return true;
+#else
+  return false;
+#endif
+}
+
 bool LineWords::next(std::u16string_view &argument) {
+  if (!started_) {
+    started_ = true;
+    if (!takePlainLine()) {
+      plainWords_ = kPlainWords + 1; // never plain
+    }
+  }
+  if (plainWords_ > kPlainWords) {
+    return nextWord(argument);
+  }
+  if (taken_ == plainWords_) {
+    return false;
+  }
+  const Word &word = plain_[taken_++];
+  argument = std::u16string_view(word.data, word.size);
+  return true;
+}
+
+bool LineWords::nextWord(std::u16string_view &argument) {
   while (position_ < line_.size() && isBlank(line_[position_])) {
     ++position_;
   }

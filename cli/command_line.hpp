@@ -51,6 +51,8 @@ struct TextList {
   std::size_t size = 0;
 };
 
+struct Option;
+
 struct CommandLine {
   // Throws for the first check the command line fails: no command, the command's own checks,
   // a guard without its key.
@@ -75,9 +77,14 @@ struct CommandLine {
   void (*checkCommand)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
 
+  // The options a request's walk changed, so that the next request starts again from its
+  // command line by putting back only those; changedCount past the room: all of it.
+  std::array<const Option *, 8> changed{};
+  std::size_t changedCount = 0;
   std::array<std::uint64_t, 4> given{}; // see markGiven
   bool request = false;                 // a request of a batch, walked on top of its command line
   bool pinFromBlockOnly = false;        // the command's PIN comes from a block in a locked batch
+  bool anyGuard = false;                // some -ROLEkcv was given
   std::array<KeySlot *, kRoleCount> keys{}; // the slots the key words filled
   // The roles given as key blocks, in the order of their words: opened in that order after the
   // walk, so that the leftmost bad block is the one reported.

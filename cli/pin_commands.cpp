@@ -189,7 +189,7 @@ void answerVerify(const CommandLine &cl, Text &answer) {
   requireUse(cl, Role::Kpv, KeyUse::VerifyPvv);
   const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher());
-  answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
+  answer.push_back(computed == pvvValue(cl.pvv) ? u'Y' : u'N');
 }
 
 void checkCalcPvv(const CommandLine &cl) {
@@ -359,7 +359,7 @@ void answerVerifyOffset(const CommandLine &cl, Text &answer) {
     }
     matches = offsetMatches(cl, *pin);
   }
-  answer += matches ? u"Y" : u"N";
+  answer.push_back(matches ? u'Y' : u'N');
 }
 
 } // namespace tolvane

@@ -1,6 +1,7 @@
 #include "cli/platform.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -335,20 +336,46 @@ void catchStopSignals() {
 bool stopRequested() { return stopSignalled != 0; }
 
 RandomSource &systemRandom() {
+  // The operating system's bytes, taken 4 KiB at a time: one system call serves many random
+  // fills. Every byte is wiped as it is handed out, and what is left when the program ends.
   class SystemRandom final : public RandomSource {
   public:
+    SystemRandom(const SystemRandom &) = delete;
+    SystemRandom &operator=(const SystemRandom &) = delete;
+    SystemRandom() = default;
+    ~SystemRandom() override { wipeBytes(pool_.data(), pool_.size()); }
+
     void fill(std::span<std::uint8_t> bytes) override {
       while (!bytes.empty()) {
-        const ssize_t n = ::getrandom(bytes.data(), bytes.size(), 0);
+        if (used_ == pool_.size()) {
+          refill();
+        }
+        const std::size_t count = std::min(bytes.size(), pool_.size() - used_);
+        std::copy_n(pool_.data() + used_, count, bytes.data());
+        wipeBytes(pool_.data() + used_, count);
+        used_ += count;
+        bytes = bytes.subspan(count);
+      }
+    }
+
+  private:
+    void refill() {
+      std::size_t got = 0;
+      while (got < pool_.size()) {
+        const ssize_t n = ::getrandom(pool_.data() + got, pool_.size() - got, 0);
         if (n < 0 && errno == EINTR) {
           continue;
         }
         if (n <= 0) {
           throw excSystemFailure(u"no random bytes from the operating system");
         }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
+        got += static_cast<std::size_t>(n);
       }
+      used_ = 0;
     }
+
+    std::array<std::uint8_t, 4096> pool_{};
+    std::size_t used_ = 4096;
   };
   static SystemRandom random;
   return random;

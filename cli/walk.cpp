@@ -108,6 +108,7 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
     const auto role = static_cast<std::size_t>(option.key->role);
     if (option.key->form == KeyForm::CheckValue) {
       cl.guards[role] = value;
+      cl.anyGuard = true;
     } else {
       KeySlot &slot = keys.slots[role];
       cl.keys[role] = &slot;
@@ -161,10 +162,14 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
         throw excCL_MalformedParameter(option->refusedMessage());
       }
     }
-    apply(*option, value, cl, keys, inRequest, inBatch);
+    // Noted before it is applied: a word whose value fails half-way (a key file that cannot be
+    // read) has already changed its field.
     if (!inRequest) {
       cl.markGiven(option->field);
+    } else if (cl.changedCount++ < cl.changed.size()) {
+      cl.changed[cl.changedCount - 1] = option;
     }
+    apply(*option, value, cl, keys, inRequest, inBatch);
   }
 }
 
@@ -206,11 +211,46 @@ bool commandLineGave(const CommandLine &cl, std::u16string_view word) {
   return option != nullptr && cl.wasGiven(option->field);
 }
 
+namespace {
+
+// Puts back in request what option changed there, from base.
+void restore(const Option &option, const CommandLine &base, CommandLine &request) {
+  if (option.text != nullptr) {
+    request.*option.text = base.*option.text;
+  } else if (option.number != nullptr) {
+    request.*option.number = base.*option.number;
+  } else if (option.bytes != nullptr) {
+    request.*option.bytes = base.*option.bytes;
+  } else if (option.flag != nullptr) {
+    request.*option.flag = base.*option.flag;
+  } else if (option.command != 0) {
+    request.checkCommand = base.checkCommand;
+    request.answer = base.answer;
+    request.pinFromBlockOnly = base.pinFromBlockOnly;
+  } else if (option.key) {
+    const auto role = static_cast<std::size_t>(option.key->role);
+    request.keys[role] = base.keys[role];
+    request.guards[role] = base.guards[role];
+    request.anyGuard = base.anyGuard;
+  }
+}
+
+} // namespace
+
 void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
                  CommandLine &request) {
-  request = base;
-  request.batch = false;
-  request.request = true;
+  // A request starts from its command line: the first one copies it whole, the next ones put
+  // back only what the one before changed.
+  if (!request.request || request.changedCount > request.changed.size()) {
+    request = base;
+    request.batch = false;
+    request.request = true;
+  } else {
+    for (std::size_t i = 0; i < request.changedCount; ++i) {
+      restore(*request.changed[i], base, request);
+    }
+  }
+  request.changedCount = 0;
   walk(words, request, keys, true, true);
   openKeyBlocks(request);
   request.check();
