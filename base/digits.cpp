@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "base/secret.hpp"
+
 namespace tolvane {
 
 void xorBlocks(std::uint8_t *out, const std::uint8_t *a, const std::uint8_t *b, std::size_t count) {
@@ -36,8 +38,10 @@ void hexToBytes(std::u16string_view hex, std::uint8_t *out) {
 }
 
 void appendHex(Text &text, std::span<const std::uint8_t> bytes) {
-  // Through a buffer of its own, so that the text grows once.
+  // Through a buffer of its own, so that the text grows once; the bytes may be a key, so the
+  // buffer is wiped after.
   char16_t pairs[64];
+  const std::size_t used = std::min<std::size_t>(bytes.size(), 32);
   while (!bytes.empty()) {
     const std::size_t count = std::min<std::size_t>(bytes.size(), 32);
     for (std::size_t i = 0; i < count; ++i) {
@@ -46,6 +50,7 @@ void appendHex(Text &text, std::span<const std::uint8_t> bytes) {
     text.append(pairs, 2 * count);
     bytes = bytes.subspan(count);
   }
+  wipeBytes(pairs, 2 * used * sizeof pairs[0]);
 }
 
 } // namespace tolvane

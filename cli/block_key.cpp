@@ -1,5 +1,6 @@
 #include "cli/block_key.hpp"
 
+#include "cli/commands.hpp"
 #include "crypto/dukpt.hpp"
 
 namespace tolvane {
@@ -8,8 +9,10 @@ CipherAlgorithm workingKeyOf(const CommandLine &cl) {
   return cl.workingKey >= 0 ? static_cast<CipherAlgorithm>(cl.workingKey) : CipherAlgorithm::Aes128;
 }
 
-BlockKey::BlockKey(const CommandLine &cl) {
+BlockKey::BlockKey(const CommandLine &cl, KeyUse use) {
   const KeySlot *bdk = cl.key(Role::Bdk);
+  requireUse(cl, bdk != nullptr ? Role::Bdk : Role::Kpe,
+             bdk != nullptr ? KeyUse::DeriveDukpt : use);
   if (bdk == nullptr) {
     const KeySlot *kpe = cl.key(Role::Kpe);
     cipher_ = kpe != nullptr ? &kpe->cipher() : nullptr;

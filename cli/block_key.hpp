@@ -6,12 +6,15 @@
 
 #include "cli/command_line.hpp"
 #include "crypto/cipher.hpp"
+#include "keys/key_use.hpp"
 
 namespace tolvane {
 
 class BlockKey {
 public:
-  explicit BlockKey(const CommandLine &commandLine);
+  // use: what the KPE is used for (making or reading the block); a BDK must allow deriving. A
+  // key from a key block that does not allow it is refused (requireUse).
+  BlockKey(const CommandLine &commandLine, KeyUse use);
   BlockKey(const BlockKey &) = delete;
   BlockKey &operator=(const BlockKey &) = delete;
   ~BlockKey() = default;

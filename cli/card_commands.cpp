@@ -67,6 +67,7 @@ void answerFixPan(const CommandLine &cl, Text &answer) {
 void checkCalcCvv(const CommandLine &cl) { checkCvv(cl, false); }
 
 void answerCalcCvv(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Cvk, KeyUse::ComputeCvv);
   const KeySlot &cvk = *cl.key(Role::Cvk);
   const Secret<CvvDigits> cvv =
       computeCvv(cl.pan, cl.expiry, cl.serviceCode, keyA(cvk), cvk.cipher());
@@ -78,6 +79,7 @@ void answerCalcCvv(const CommandLine &cl, Text &answer) {
 void checkVerifyCvv(const CommandLine &cl) { checkCvv(cl, true); }
 
 void answerVerifyCvv(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Cvk, KeyUse::VerifyCvv);
   const KeySlot &cvk = *cl.key(Role::Cvk);
   answer.push_back(
       verifyCvv(cl.pan, cl.expiry, cl.serviceCode, cl.cvv, keyA(cvk), cvk.cipher()) ? u'Y' : u'N');

@@ -12,6 +12,11 @@
 //   walk where they stand, so options after them are never looked at.
 // - A value given twice: the later one replaces the earlier. The words of one key role (-kpv and
 //   -kpvfile, the four BDK words) fill the same slot and follow the same rule.
+// - A key block (-ROLEblock) is read and its header checked at its word, and opened under the
+//   KBPK (which may come later) right after the walk, in the order of the block words: a block
+//   without a KBPK, a KBPK of the wrong family for the version, a MAC that fails, a key its role
+//   does not take are reported before the command's checks. Whether its usage and mode of use
+//   allow what the command does is checked by the command, after the guards.
 // - After the walk, the command's own checks (check), then that each check-value guard has its
 //   key. Whether a guard matches is checked after this (checkGuards), before the command runs.
 // - -batch defers those checks: they run for each request of the batch, on the command line's
@@ -39,6 +44,13 @@ struct ShortBytes {
   std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
 };
 
+// The values of a word that may be given several times, in their order.
+struct TextList {
+  static constexpr std::size_t kCapacity = 9;
+  std::array<std::u16string_view, kCapacity> items{};
+  std::size_t size = 0;
+};
+
 struct Option;
 
 struct CommandLine {
@@ -56,6 +68,8 @@ struct CommandLine {
 
   // The key of a role, or null when none was given.
   const KeySlot *key(Role role) const { return keys[static_cast<std::size_t>(role)]; }
+  // Whether the key of a role came from a key block.
+  bool fromBlock(Role role) const { return key(role) != nullptr && key(role)->block() != nullptr; }
 
   // The command: its checks after the walk, in their order, throwing the first failure; then
   // the whole answer, computed before anything is written, appended to answer. Null when no
@@ -71,7 +85,11 @@ struct CommandLine {
   bool request = false;                 // a request of a batch, walked on top of its command line
   bool pinFromBlockOnly = false;        // the command's PIN comes from a block in a locked batch
   bool anyGuard = false;                // some -ROLEkcv was given
-  std::array<const KeySlot *, kRoleCount> keys{};       // the slots the key words filled
+  std::array<KeySlot *, kRoleCount> keys{}; // the slots the key words filled
+  // The roles given as key blocks, in the order of their words: opened in that order after the
+  // walk, so that the leftmost bad block is the one reported.
+  std::array<Role, kRoleCount> blockRoles{};
+  std::size_t blockRoleCount = 0;
   std::array<std::u16string_view, kRoleCount> guards{}; // -ROLEkcv: 4 or 6 hex digits
   std::u16string_view pan;         // as typed; Luhn-checked by the PIN commands unless suppressLuhn
   std::int32_t pvki = -1;          // 0..6, or -1 when not given
@@ -101,6 +119,18 @@ struct CommandLine {
   // DUKPT: a BDK and a KSN stand where a KPE would, on the side that reads a block.
   ShortBytes ksn;               // 10 or 12 bytes when given
   std::int32_t workingKey = -1; // -workingkey: a CipherAlgorithm, or -1 when not given
+
+  // Key blocks -wrapkey writes: each field, or 0 or empty when not given.
+  std::int32_t kbVersion = 0;       // 'B' or 'D'
+  std::int32_t kbUsage = -1;        // the place of a known usage in keyUsageNames()
+  std::int32_t kbMode = 0;          // a mode of use letter
+  std::u16string_view kbKeyVersion; // 2 printable characters
+  std::int32_t kbExport = 0;        // 'E', 'N' or 'S'
+  std::u16string_view kbOptional;   // well-formed optional blocks, no PB
+
+  // Key components: 16, 32 or 48 hex digits each (-component), 32, 48 or 64 (-componentaes).
+  TextList components;
+  TextList aesComponents;
 };
 
 } // namespace tolvane

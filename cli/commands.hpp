@@ -6,6 +6,7 @@
 #include "base/secret.hpp"
 #include "base/text.hpp"
 #include "cli/command_line.hpp"
+#include "keys/key_use.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -67,9 +68,22 @@ void answerDukptKeys(const CommandLine &commandLine, Text &answer);
 // excCL_RequiredParameterMissing or excCL_MalformedParameter.
 void checkDukptBlockWords(const CommandLine &commandLine, const PinBlockFormat &format);
 
+// A key from a key block serves an operation only when its usage and mode of use allow it:
+// each command says which role it uses for what. Throws excProblem naming the block's usage and
+// mode, the role's word and what the operation needs. A key given in the clear passes.
+void requireUse(const CommandLine &commandLine, Role role, KeyUse use);
+
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);
 void answerKcv(const CommandLine &commandLine, Text &answer);
+void checkUnwrapKey(const CommandLine &commandLine);
+void answerUnwrapKey(const CommandLine &commandLine, Text &answer);
+void checkWrapKey(const CommandLine &commandLine);
+void answerWrapKey(const CommandLine &commandLine, Text &answer);
+void checkCombineKeys(const CommandLine &commandLine);
+void answerCombineKeys(const CommandLine &commandLine, Text &answer);
+void checkFixParity(const CommandLine &commandLine);
+void answerFixParity(const CommandLine &commandLine, Text &answer);
 void checkNothing(const CommandLine &commandLine);
 void answerVersion(const CommandLine &commandLine, Text &answer);
 

@@ -105,6 +105,7 @@ void checkDukptKeys(const CommandLine &cl) {
 
 // A KSN whose counter is 0 is the one the terminal was loaded with: only its initial key.
 void answerDukptKeys(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Bdk, KeyUse::DeriveDukpt);
   // Room for every line at once: a text that grew would leave its earlier keys behind in the
   // memory it gave back.
   answer.reserve(answer.size() + 1024);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/digits.hpp"
+#include "base/errors.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
 
@@ -40,7 +41,7 @@ void appendSizes(Text &text, KeySizes sizes, std::size_t unitsPerByte) {
 
 // The option words a role's key may be given with, e.g. {-kpe, -kpefile, -kpeaes, -kpeaesfile}.
 void appendKeyWords(Text &text, const KeyRole &role) {
-  std::array<Text, 4> words;
+  std::array<Text, 5> words;
   std::size_t count = 0;
   const auto add = [&](const KeyWords &family, std::u16string_view suffix) {
     if (family.hexSizes != 0) {
@@ -52,6 +53,9 @@ void appendKeyWords(Text &text, const KeyRole &role) {
   };
   add(role.des, u"");
   add(role.aes, u"aes");
+  if (!role.blockLine.empty()) {
+    words[count++] = Text(u"-") + Text(role.name) + u"block";
+  }
   text += count == 2 ? u"either of " : u"one of ";
   for (std::size_t i = 0; i < count; ++i) {
     text += words[i];
@@ -59,11 +63,90 @@ void appendKeyWords(Text &text, const KeyRole &role) {
   }
 }
 
+// "KPV key block", and for the generic role plainly "key block".
+Text blockLabel(Role role) {
+  return role == Role::Key ? Text(u"key block") : Text(keyRole(role).label) + u" key block";
+}
+
+// The longest block file read: four digits of length, and a line end.
+constexpr std::size_t kLongestBlockFile = 9999 + 2;
+
 } // namespace
+
+KeyFit keyFitOf(Role role) {
+  const KeyRole &row = keyRole(role);
+  return {row.des.hexSizes, row.aes.hexSizes, row.des.keep};
+}
+
+Text blockWithoutKbpkMessage(Role role) {
+  Text message(keyRole(role).name);
+  message += u"block requires ";
+  appendKeyWords(message, keyRole(Role::Kbpk));
+  return message;
+}
+
+void throwKeyBlockProblem(Role role, KeyBlockProblem problem, CipherAlgorithm found) {
+  using P = KeyBlockProblem;
+  Text message(keyRole(role).name);
+  message += u"block";
+  switch (problem) {
+  case P::None:
+  case P::TooShort:
+    throw excCL_MalformedParameter(message + u" is shorter than its 16-character header");
+  case P::NotPrintable:
+    throw excCL_MalformedParameter(message + u" must be printable ASCII");
+  case P::UnknownVersion:
+    throw excCL_MalformedParameter(message + u" version must be A, B, C or D");
+  case P::LengthDisagrees:
+    throw excCL_MalformedParameter(message + u" length field disagrees with its length");
+  case P::UnknownAlgorithm:
+    throw excCL_MalformedParameter(message +
+                                   u" algorithm must be D, T or A (DES, Triple-DES or AES)");
+  case P::UnknownExport:
+    throw excCL_MalformedParameter(message + u" exportability must be E, N or S");
+  case P::BadOptionalCount:
+    throw excCL_MalformedParameter(message + u" optional block count must be 2 digits");
+  case P::BadReserved:
+    throw excCL_MalformedParameter(message + u" reserved field must be 00, 10 or 20");
+  case P::BadOptionalBlock:
+    throw excCL_MalformedParameter(message +
+                                   u" has an optional block whose length is not hex or too short");
+  case P::OptionalOverrun:
+    throw excCL_MalformedParameter(message + u" optional blocks overrun the block");
+  case P::HeaderNotAligned:
+    throw excCL_MalformedParameter(message + u" header does not fill whole cipher blocks");
+  case P::BadKeyData:
+    throw excCL_MalformedParameter(
+        message + u" key data and MAC must be hex digits, the key data whole cipher blocks");
+  case P::KbpkNotTdes:
+    throw excCL_MalformedParameter(
+        message + u" is read under a Triple-DES KBPK (-kbpk or -kbpkfile) as its version is A, "
+                  u"B or C: an AES KBPK reads version D");
+  case P::KbpkNotAes:
+    throw excCL_MalformedParameter(
+        message + u" is version D, read under an AES KBPK (-kbpkaes or -kbpkaesfile)");
+  case P::MacFails:
+    throw excProblem(message + u" MAC does not verify");
+  case P::KeyLengthDisagrees:
+    throw excProblem(message + u" key length field disagrees with its algorithm");
+  case P::PaddingTooShort:
+    throw excProblem(message + u" key data is shorter than its key length field says");
+  case P::KeyStrongerThanKbpk:
+    throw excProblem(message + u" holds a key stronger than the KBPK");
+  case P::KeyNotTaken:
+    throw excProblem(message + u" holds a " + Text(cipherEntry(found).name) + u" key, which " +
+                     Text(keyRole(role).label) + u" does not take");
+  }
+  throw excProblem(message);
+}
 
 Text missingKeyMessage(KeyWord word) {
   if (word.form == KeyForm::CheckValue) {
     return Text(u"missing ") + Text(keyRole(word.role).label) + u" check value";
+  }
+  if (word.form == KeyForm::Block || word.form == KeyForm::BlockFile) {
+    return Text(u"missing ") + blockLabel(word.role) +
+           (word.form == KeyForm::BlockFile ? u" filename" : u"");
   }
   const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
   return Text(u"missing ") + labelOf(word) + (file ? u" filename" : u"");
@@ -102,8 +185,8 @@ bool acceptsKeyValue(KeyWord word, std::u16string_view value) {
   if (word.form == KeyForm::CheckValue) {
     return (value.size() == 4 || value.size() == 6) && allHex(value);
   }
-  if (word.form == KeyForm::File || word.form == KeyForm::AesFile) {
-    return true; // a file name, taken as it comes
+  if (word.form != KeyForm::Hex && word.form != KeyForm::AesHex) {
+    return true; // a file name, or a key block, read by loadKey
   }
   return value.size() % 2 == 0 &&
          holds(wordsOf(keyRole(word.role), word.form).hexSizes, value.size() / 2) && allHex(value);
@@ -113,7 +196,8 @@ namespace {
 
 // The word that gives the key: "-kpeaesfile".
 Text wordOf(KeyWord word) {
-  static constexpr std::u16string_view suffixes[] = {u"", u"file", u"aes", u"aesfile", u"kcv"};
+  static constexpr std::u16string_view suffixes[] = {u"",      u"file", u"aes",      u"aesfile",
+                                                     u"block", u"kcv",  u"blockfile"};
   return Text(u"-") + Text(keyRole(word.role).name) +
          Text(suffixes[static_cast<std::size_t>(word.form)]);
 }
@@ -135,9 +219,42 @@ bool holdsHexText(std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+void loadBlock(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatch) {
+  KeyBlock block;
+  KeyBlockProblem problem = KeyBlockProblem::None;
+  if (word.form == KeyForm::Block) {
+    problem = readKeyBlock(value, block);
+  } else {
+    SecretBuffer<std::uint8_t> bytes(kLongestBlockFile + 1);
+    int error = 0;
+    const auto read = readFilePrefix(value, bytes.end(), bytes.capacity(), inBatch, &error);
+    if (!read) {
+      throw excCL_MalformedParameter(Text(u"could not open key block file ") + Text(value) + u": " +
+                                     fileErrorText(error));
+    }
+    bytes.commit(*read);
+    // The block as a line of text: one line end is allowed after it.
+    std::size_t size = *read;
+    for (const std::uint8_t end : {std::uint8_t{'\n'}, std::uint8_t{'\r'}}) {
+      size -= size > 0 && bytes.data()[size - 1] == end ? 1u : 0u;
+    }
+    Secret<Text> text;
+    text->assign(bytes.data(), bytes.data() + size);
+    problem = readKeyBlock(*text, block);
+  }
+  if (problem != KeyBlockProblem::None) {
+    throwKeyBlockProblem(word.role, problem);
+  }
+  slot.seal(std::move(block));
+}
+
 } // namespace
 
 void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatch) {
+  if (word.form == KeyForm::Block || word.form == KeyForm::BlockFile) {
+    loadBlock(word, value, slot, inBatch);
+    return;
+  }
   const KeyWords &words = wordsOf(keyRole(word.role), word.form);
   const CipherFamily family = familyOf(word.form);
   // Room for the longest key written as hex with a CR LF after it, and one byte more.

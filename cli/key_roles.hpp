@@ -1,8 +1,8 @@
 #pragma once
 // The key roles: one row per kind of key a command takes, from which the option table generates
-// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE and the
-// guard -ROLEkcv KCV, as the row allows) with its line in -helpall and its messages. Adding a
-// role is adding a name to Role and a row here.
+// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE, the key
+// as a key block -ROLEblock TEXT, and the guard -ROLEkcv KCV, as the row allows) with its line
+// in -helpall and its messages. Adding a role is adding a name to Role and a row here.
 
 #include <array>
 #include <cstddef>
@@ -17,20 +17,7 @@
 namespace tolvane {
 
 // In the order of kKeyRoles.
-enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk };
-
-// Key sizes as a set: bit i stands for a key of 8(i + 1) bytes (8, 16, 24, 32).
-using KeySizes = std::uint8_t;
-constexpr KeySizes keySizes(std::initializer_list<std::size_t> bytes) {
-  KeySizes set = 0;
-  for (const std::size_t size : bytes) {
-    set = static_cast<KeySizes>(set | (1u << (size / 8 - 1)));
-  }
-  return set;
-}
-constexpr bool holds(KeySizes set, std::size_t bytes) {
-  return bytes % 8 == 0 && bytes >= 8 && bytes <= 32 && ((set >> (bytes / 8 - 1)) & 1u) != 0;
-}
+enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Kbpk, Key };
 
 // The words of one family of a role: the key as hex, and as a file of raw bytes.
 struct KeyWords {
@@ -49,6 +36,9 @@ struct KeyRole {
   std::u16string_view label; // names the key in messages: "missing KPE"
   KeyWords des{};            // single DES, two- and three-key Triple-DES
   KeyWords aes{};            // the -ROLEaes words
+  // -ROLEblock: the key as a key block under the KBPK, of whichever family the block says. None
+  // when empty: a KBPK in a block would need a second KBPK to read it.
+  std::u16string_view blockLine{};
   std::u16string_view kcvLine;
   // The guard given without a key: made from the role's words when empty.
   std::u16string_view kcvWithoutKey{};
@@ -61,6 +51,7 @@ inline constexpr KeyRole kKeyRoles[] = {
      // The PVV uses K1||K2 only: a third key is accepted and dropped.
      .des = {keySizes({8, 16, 24}), 16, u"KPVHEX", u"PIN Verification Key (hex, des-ede)",
              keySizes({8, 16}), 16, u"read binary KPV from a file (8 or 16 bytes)"},
+     .blockLine = u"the KPV as a key block (usage V2, V1 or V0)",
      .kcvLine = u"refuse to run unless the KPV's check value begins so"},
     {.role = Role::Kpe,
      .name = u"kpe",
@@ -70,6 +61,7 @@ inline constexpr KeyRole kKeyRoles[] = {
      .aes = {keySizes({16, 24, 32}), 0, u"KPEAESHEX",
              u"AES PIN encryption key (32, 48 or 64 hex digits)", keySizes({16, 24, 32}), 33,
              u"read binary AES KPE from a file (16, 24 or 32 bytes)"},
+     .blockLine = u"the KPE as a key block (usage P0)",
      .kcvLine = u"refuse to run unless the KPE's check value begins so",
      // Older than the AES words, and kept as scripts know it.
      .kcvWithoutKey = u"kpekcv requires either of -kpe or -kpefile"},
@@ -81,6 +73,7 @@ inline constexpr KeyRole kKeyRoles[] = {
      .aes = {keySizes({16, 24, 32}), 0, u"KPEAESHEX",
              u"the AES key -translate enciphers its block under", keySizes({16, 24, 32}), 33,
              u"read binary AES TOKPE from a file (16, 24, 32 bytes)"},
+     .blockLine = u"TOKPE as a key block (usage P0)",
      .kcvLine = u"refuse to run unless TOKPE's check value begins so"},
     {.role = Role::Cvk,
      .name = u"cvk",
@@ -88,6 +81,7 @@ inline constexpr KeyRole kKeyRoles[] = {
      // A longer file is refused, as a CVK of more than 32 hex digits is.
      .des = {keySizes({8, 16}), 0, u"CVKHEX", u"Card Verification Key, key A then key B (hex)",
              keySizes({8, 16}), 17, u"read binary CVK from a file (8 or 16 bytes)"},
+     .blockLine = u"the CVK as a key block (usage C0)",
      .kcvLine = u"refuse to run unless the CVK's check value begins so"},
     {.role = Role::Bdk,
      .name = u"bdk",
@@ -96,7 +90,26 @@ inline constexpr KeyRole kKeyRoles[] = {
              keySizes({16, 24}), 25, u"read a binary BDK from a file (16 or 24 bytes)"},
      .aes = {keySizes({16, 24, 32}), 0, u"BDKAESHEX", u"AES DUKPT base derivation key (hex)",
              keySizes({16, 24, 32}), 33, u"read binary AES BDK from a file (16, 24 or 32 bytes)"},
+     .blockLine = u"the BDK as a key block (usage B0)",
      .kcvLine = u"refuse to run unless the BDK's check value begins so"},
+    {.role = Role::Kbpk,
+     .name = u"kbpk",
+     .label = u"KBPK",
+     .des = {keySizes({16, 24}), 0, u"KBPKHEX", u"Triple-DES key block protection key (A, B, C)",
+             keySizes({16, 24}), 25, u"read a binary KBPK from a file (16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"KBPKAESHEX", u"AES key block protection key (version D)",
+             keySizes({16, 24, 32}), 33, u"read binary AES KBPK from a file (16, 24 or 32 bytes)"},
+     .kcvLine = u"refuse to run unless the KBPK's check value begins so"},
+    // The key the key commands work on: wrapped, unwrapped, combined, checked.
+    {.role = Role::Key,
+     .name = u"key",
+     .label = u"key",
+     .des = {keySizes({8, 16, 24}), 0, u"KEYHEX", u"a DES or Triple-DES key for the key commands",
+             keySizes({8, 16, 24}), 25, u"read a binary key from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"KEYAESHEX", u"an AES key for the key commands",
+             keySizes({16, 24, 32}), 33, u"read a binary AES key from a file (16, 24 or 32 bytes)"},
+     .blockLine = u"a key as a key block, for the key commands",
+     .kcvLine = u"refuse to run unless the key's check value begins so"},
 };
 
 inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
@@ -104,7 +117,9 @@ inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
 constexpr const KeyRole &keyRole(Role role) { return kKeyRoles[static_cast<std::size_t>(role)]; }
 
 // Which word of its role a generated option word is.
-enum class KeyForm : std::uint8_t { Hex, File, AesHex, AesFile, CheckValue };
+// BlockFile is no generated word: -keyblockfile, the key role's block read from a file, is a
+// row of its own.
+enum class KeyForm : std::uint8_t { Hex, File, AesHex, AesFile, Block, CheckValue, BlockFile };
 
 struct KeyWord {
   Role role;
@@ -129,6 +144,14 @@ Text wrongFileLengthMessage(KeyWord word);
 Text guardWithoutKeyMessage(Role role);
 // "KPV check value does not match".
 Text guardMismatchMessage(Role role);
+// The sizes of each family the role takes, for a key from a key block.
+KeyFit keyFitOf(Role role);
+// The message of a key block problem found at or after the walk, for the block given with the
+// role's word, and the class it is thrown as. found: the key's cipher, for KeyNotTaken.
+[[noreturn]] void throwKeyBlockProblem(Role role, KeyBlockProblem problem,
+                                       CipherAlgorithm found = CipherAlgorithm::Des);
+// "kpvblock requires one of -kbpk, -kbpkfile, -kbpkaes or -kbpkaesfile".
+Text blockWithoutKbpkMessage(Role role);
 // Whether a value is the hex key, or the check value, that word takes.
 bool acceptsKeyValue(KeyWord word, std::u16string_view value);
 
@@ -145,9 +168,11 @@ struct KeyStore {
 };
 
 // Puts the key a word gives into slot: value is checked hex (acceptsKeyValue), or the name of a
-// file of raw key bytes, which is read here. Throws excCL_MalformedParameter "could not open key
-// file", or for a file of a length the role does not take. In a batch (inBatch) the batch's own
-// standard input is refused as a key file.
+// file of raw key bytes, which is read here, or a key block (or the name of a file holding one),
+// read and sealed into the slot here, to be opened under the KBPK after the walk. Throws
+// excCL_MalformedParameter "could not open key file", or for a file of a length the role does not
+// take, or for a block that is not well formed. In a batch (inBatch) the batch's own standard input
+// is refused as a key file.
 void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatch);
 
 } // namespace tolvane

@@ -5,6 +5,8 @@
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
+#include "cli/key_block_names.hpp"
+#include "keys/key_block.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -30,6 +32,20 @@ constexpr Choice kWorkingKeys[] = {
     {u"aes256", static_cast<std::int32_t>(CipherAlgorithm::Aes256)},
 };
 
+constexpr Choice kKeyBlockVersions[] = {{u"B", u'B'}, {u"D", u'D'}};
+constexpr Choice kExportabilities[] = {{u"E", u'E'}, {u"N", u'N'}, {u"S", u'S'}};
+
+// The key usages, valued by their place in the table of names; the modes of use by their letter.
+Choice usageChoice(std::size_t index) {
+  const auto usages = keyUsageNames();
+  return index < usages.size() ? Choice{usages[index].code(), static_cast<std::int32_t>(index)}
+                               : Choice{};
+}
+Choice modeChoice(std::size_t index) {
+  const auto modes = modeOfUseNames();
+  return index < modes.size() ? Choice{modes[index].code(), modes[index].codeText[0]} : Choice{};
+}
+
 // A row as it is declared. The program never holds these: at compile time their texts go into
 // one pool, their functions into small tables, and each becomes an Option.
 struct OptionSpec {
@@ -45,6 +61,7 @@ struct OptionSpec {
   std::int32_t CommandLine::*number = nullptr;
   ShortBytes CommandLine::*bytes = nullptr;
   bool CommandLine::*flag = nullptr;
+  TextList CommandLine::*list = nullptr;
   bool notInRequest = false;
   Help help = Help::None;
   void (*check)(const CommandLine &commandLine) = nullptr;
@@ -126,6 +143,26 @@ constexpr OptionSpec kOptions[] = {
      .line = u"print the check value of the one key given",
      .check = checkKcv,
      .answer = answerKcv},
+    {.word = u"-unwrapkey",
+     .group = OptionGroup::Command,
+     .line = u"open a key block: print its header, key and check value",
+     .check = checkUnwrapKey,
+     .answer = answerUnwrapKey},
+    {.word = u"-wrapkey",
+     .group = OptionGroup::Command,
+     .line = u"wrap the key into a key block under the KBPK",
+     .check = checkWrapKey,
+     .answer = answerWrapKey},
+    {.word = u"-combinekeys",
+     .group = OptionGroup::Command,
+     .line = u"combine key components into a key, with check values",
+     .check = checkCombineKeys,
+     .answer = answerCombineKeys},
+    {.word = u"-fixparity",
+     .group = OptionGroup::Command,
+     .line = u"print a DES or Triple-DES key with odd parity",
+     .check = checkFixParity,
+     .answer = answerFixParity},
     {.word = u"-version",
      .group = OptionGroup::Command,
      .line = u"print the program's name and version",
@@ -302,6 +339,76 @@ constexpr OptionSpec kOptions[] = {
      .missing = u"missing working key type",
      .choices = choiceFrom<kWorkingKeys>,
      .number = &CL::workingKey},
+    {.word = u"-keyblockfile",
+     .group = OptionGroup::Value,
+     .placeholder = u"FILE",
+     .line = u"read the key block of -keyblock from a file (as text)",
+     .key = KeyWord{Role::Key, KeyForm::BlockFile}},
+    {.word = u"-kbversion",
+     .group = OptionGroup::Value,
+     .line = u"key block version -wrapkey writes (default by KBPK)",
+     .missing = u"missing key block version",
+     .refused = u"kbversion must be B or D: versions A and C are read but not written, as "
+                u"variant binding is withdrawn",
+     .choices = choiceFrom<kKeyBlockVersions>,
+     .number = &CL::kbVersion},
+    {.word = u"-kbusage",
+     .group = OptionGroup::Value,
+     .placeholder = u"USAGE",
+     .line = u"key usage of the block -wrapkey writes, e.g. P0",
+     .missing = u"missing key usage",
+     .refused = u"kbusage must be a key usage such as P0, V2, C0 or B0",
+     .choices = usageChoice,
+     .number = &CL::kbUsage},
+    {.word = u"-kbmode",
+     .group = OptionGroup::Value,
+     .placeholder = u"MODE",
+     .line = u"mode of use of the block -wrapkey writes, e.g. E",
+     .missing = u"missing mode of use",
+     .choices = modeChoice,
+     .number = &CL::kbMode},
+    {.word = u"-kbkeyversion",
+     .group = OptionGroup::Value,
+     .placeholder = u"NN",
+     .line = u"key version of the block -wrapkey writes (default 00)",
+     .missing = u"missing key version",
+     .refused = u"kbkeyversion must be 2 printable characters, e.g. 00",
+     .rule = {Chars::Printable, 2, 2},
+     .text = &CL::kbKeyVersion},
+    {.word = u"-kbexport",
+     .group = OptionGroup::Value,
+     .line = u"exportability of the block -wrapkey writes (default N)",
+     .missing = u"missing exportability",
+     .choices = choiceFrom<kExportabilities>,
+     .number = &CL::kbExport},
+    {.word = u"-kbopt",
+     .group = OptionGroup::Value,
+     .placeholder = u"BLOCKS",
+     .line = u"optional blocks of the block -wrapkey writes",
+     .missing = u"missing optional blocks",
+     .refused = u"kbopt must be optional blocks as a header holds them, e.g. "
+                u"KS1800604B120F9292800000, without PB",
+     .rule = {.characters = Chars::Printable,
+              .shortest = 4,
+              .longest = 9999,
+              .syntax = Syntax::OptionalBlocks},
+     .text = &CL::kbOptional},
+    {.word = u"-component",
+     .group = OptionGroup::Value,
+     .placeholder = u"HEX",
+     .line = u"a key component (16, 32 or 48 hex digits), 2 to 9 times",
+     .missing = u"missing component",
+     .refused = u"component must be 48, 32 or 16 hex digits",
+     .rule = {.characters = Chars::Hex, .shortest = 16, .longest = 48, .step = 16},
+     .list = &CL::components},
+    {.word = u"-componentaes",
+     .group = OptionGroup::Value,
+     .placeholder = u"HEX",
+     .line = u"an AES key component (32, 48 or 64 hex digits)",
+     .missing = u"missing AES component",
+     .refused = u"AES component must be 64, 48 or 32 hex digits",
+     .rule = {.characters = Chars::Hex, .shortest = 32, .longest = 64, .step = 16},
+     .list = &CL::aesComponents},
 
     // Switches.
     {.word = u"-suppressluhn",
@@ -338,7 +445,8 @@ struct FixedWord {
   std::size_t size = 0;
 };
 
-constexpr std::u16string_view kFormSuffix[] = {u"", u"file", u"aes", u"aesfile", u"kcv"};
+constexpr std::u16string_view kFormSuffix[] = {u"",      u"file", u"aes",      u"aesfile",
+                                               u"block", u"kcv",  u"blockfile"};
 
 constexpr bool hasWord(const KeyRole &role, KeyForm form) {
   switch (form) {
@@ -350,8 +458,12 @@ constexpr bool hasWord(const KeyRole &role, KeyForm form) {
     return role.aes.hexSizes != 0;
   case KeyForm::AesFile:
     return role.aes.fileSizes != 0;
+  case KeyForm::Block:
+    return !role.blockLine.empty();
   case KeyForm::CheckValue:
     return true;
+  case KeyForm::BlockFile:
+    return false;
   }
   return false;
 }
@@ -359,7 +471,8 @@ constexpr bool hasWord(const KeyRole &role, KeyForm form) {
 // Each role's words in their order, then every role's guard: the order of -helpall.
 template <typename Visit> constexpr void forEachKeyWord(Visit visit) {
   for (const KeyRole &role : kKeyRoles) {
-    for (const KeyForm form : {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile}) {
+    for (const KeyForm form :
+         {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile, KeyForm::Block}) {
       if (hasWord(role, form)) {
         visit(KeyWord{role.role, form});
       }
@@ -404,12 +517,15 @@ makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
     const KeyWords &family = wordsOf(role, word.form);
     const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
     const bool guard = word.form == KeyForm::CheckValue;
+    const bool block = word.form == KeyForm::Block;
     OptionSpec &row = rows[next];
     row.word = std::u16string_view(texts[next].text.data(), texts[next].size);
     row.group = OptionGroup::Key;
-    row.placeholder = guard ? u"KCV" : file ? u"FILE" : family.placeholder;
-    row.line = guard ? role.kcvLine : file ? family.fileLine : family.line;
+    row.placeholder = guard ? u"KCV" : file ? u"FILE" : block ? u"KEYBLOCK" : family.placeholder;
+    row.line = guard ? role.kcvLine : file ? family.fileLine : block ? role.blockLine : family.line;
     row.key = word;
+    // A request of a locked batch may bring its own key, wrapped under the fixed KBPK.
+    row.data = block;
     ++next;
   });
   return rows;
@@ -452,18 +568,28 @@ constexpr std::size_t poolSize() {
 struct Pool {
   std::array<char16_t, poolSize()> characters{};
   std::size_t used = 0;
+  // Each text placed, so that one given again is found by comparing whole texts of its length
+  // (a search of the whole pool for it costs the compiler too much).
+  std::array<TextRef, kSpecs.size() * 5> placed{};
+  std::size_t placedCount = 0;
 
   // Where text is in the pool, adding it unless it is there already.
   constexpr TextRef place(std::u16string_view text) {
-    const std::u16string_view held(characters.data(), used);
-    std::size_t at = text.empty() ? 0 : held.find(text);
-    if (at == std::u16string_view::npos) {
-      at = used;
-      for (const char16_t c : text) {
-        characters[used++] = c;
+    if (text.empty()) {
+      return {};
+    }
+    for (std::size_t i = 0; i < placedCount; ++i) {
+      if (placed[i].size == text.size() &&
+          std::u16string_view(characters.data() + placed[i].offset, text.size()) == text) {
+        return placed[i];
       }
     }
-    return {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
+    const TextRef ref{static_cast<std::uint16_t>(used), static_cast<std::uint16_t>(text.size())};
+    for (const char16_t c : text) {
+      characters[used++] = c;
+    }
+    placed[placedCount++] = ref;
+    return ref;
   }
 };
 
@@ -531,7 +657,8 @@ constexpr bool sameField(const OptionSpec &a, const OptionSpec &b) {
            (a.key->form == KeyForm::CheckValue) == (b.key->form == KeyForm::CheckValue);
   }
   return (a.text != nullptr && a.text == b.text) || (a.number != nullptr && a.number == b.number) ||
-         (a.bytes != nullptr && a.bytes == b.bytes) || (a.flag != nullptr && a.flag == b.flag);
+         (a.bytes != nullptr && a.bytes == b.bytes) || (a.flag != nullptr && a.flag == b.flag) ||
+         (a.list != nullptr && a.list == b.list);
 }
 
 constexpr std::uint8_t fieldOf(std::size_t row) {
@@ -570,6 +697,7 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.number = spec.number;
     row.bytes = spec.bytes;
     row.flag = spec.flag;
+    row.list = spec.list;
     row.key = spec.key;
     row.field = fieldOf(i);
     row.pinFromBlockWhenLocked = spec.pinFromBlockWhenLocked;
@@ -631,6 +759,16 @@ constexpr WordIndex kWordIndex = makeWordIndex();
 static_assert(kWordIndex.start[kLongestWord + 1] == kAllOptions.size(), "a word is too long");
 static_assert(kAllOptions.size() < 256, "the index holds rows as bytes");
 
+// The rarer parts of a rule, apart so that the common rule stays lean.
+[[gnu::noinline]] bool shapeAccepts(const ValueRule &rule, std::u16string_view value) {
+  return (rule.step == 0 || (value.size() - rule.shortest) % rule.step == 0) &&
+         (rule.syntax != Syntax::OptionalBlocks || wellFormedOptionalBlocks(value));
+}
+
+[[gnu::noinline]] bool allPrintable(std::u16string_view value) {
+  return std::all_of(value.begin(), value.end(), [](char16_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
   // The length first: it is the cheaper test, and both failures give the same message.
   const std::size_t length = value.size();
@@ -638,11 +776,16 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
       (rule.orLength == 0 || length != rule.orLength)) {
     return false;
   }
+  if ((rule.step != 0 || rule.syntax != Syntax::None) && !shapeAccepts(rule, value)) {
+    return false;
+  }
   switch (rule.characters) {
   case Characters::Any:
     return true;
   case Characters::Hex:
     return allHex(value);
+  case Characters::Printable:
+    return allPrintable(value);
   case Characters::Visible:
     return std::all_of(value.begin(), value.end(),
                        [](char16_t c) { return c >= 0x21 && c <= 0x7E; });
@@ -723,7 +866,8 @@ Text Option::refusedMessage() const {
 }
 
 Text Option::placeholderText() const {
-  return choiceList != 0 ? listOfChoices(*this, u"|", u"|") : Text(view(placeholderRef));
+  return choiceList != 0 && placeholderRef.size == 0 ? listOfChoices(*this, u"|", u"|")
+                                                     : Text(view(placeholderRef));
 }
 
 std::span<const Option> optionTable() { return kAllOptions; }

@@ -20,8 +20,12 @@ namespace tolvane {
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// The characters a value may hold; Visible: ASCII from ! to ~, no blank.
-enum class Characters : std::uint8_t { Any, Decimal, Hex, Visible };
+// The characters a value may hold: Printable is ASCII from the blank to the tilde, Visible the
+// same without the blank.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, Printable, Visible };
+
+// A shape a value must have beyond its characters and length.
+enum class Syntax : std::uint8_t { None, OptionalBlocks };
 
 // A value rule: its characters, then its length, both checked before anything is stored.
 struct ValueRule {
@@ -30,6 +34,8 @@ struct ValueRule {
   std::uint32_t longest = UINT32_MAX;
   std::uint32_t orLength = 0; // a second length allowed besides shortest..longest; 0: none
   std::int32_t largest = -1;  // decimal digits read as a number that must not exceed this
+  std::uint32_t step = 0;     // lengths from shortest on in steps of this; 0: every length
+  Syntax syntax = Syntax::None;
 };
 
 // One value of an enumerated option: the text typed and the number stored.
@@ -86,6 +92,7 @@ struct Option {
   std::int32_t CommandLine::*number = nullptr; // a decimal number, or the value of a choice
   ShortBytes CommandLine::*bytes = nullptr;    // hex digits as bytes
   bool CommandLine::*flag = nullptr;           // a switch: set
+  TextList CommandLine::*list = nullptr;       // each occurrence adds its value
   std::optional<KeyWord> key{};                // a word generated from a key role
 
   std::u16string_view word() const;
@@ -99,7 +106,7 @@ struct Option {
   // The messages as they are thrown, for hand-written and generated rows alike.
   Text missingMessage() const;
   Text refusedMessage() const;
-  // The placeholder, for an enumerated value its choices: "0|1|2|3|4".
+  // The placeholder, or for an enumerated value without one its choices: "0|1|2|3|4".
   Text placeholderText() const;
 };
 

@@ -167,7 +167,7 @@ void checkBlockWords(const CommandLine &cl, const PinBlockFormat &format) {
 
 Secret<Text> pinOfBlock(const CommandLine &cl, const PinBlockFormat &format) {
   const Secret<PinBlock> block(blockOf(cl));
-  const BlockKey key(cl);
+  const BlockKey key(cl, KeyUse::ReadPinBlock);
   return decodePinBlock(format, *block, cl.pan, key.cipher());
 }
 
@@ -186,6 +186,7 @@ void checkVerify(const CommandLine &cl) {
 }
 
 void answerVerify(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::VerifyPvv);
   const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher());
   answer.push_back(computed == pvvValue(cl.pvv) ? u'Y' : u'N');
@@ -202,6 +203,7 @@ void checkCalcPvv(const CommandLine &cl) {
 }
 
 void answerCalcPvv(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::ComputePvv);
   const Secret<Text> pin = pinOf(cl, calcPvvFromBlock(cl));
   appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher()));
 }
@@ -223,7 +225,7 @@ void checkCalcPinBlock(const CommandLine &cl) {
 }
 
 void answerCalcPinBlock(const CommandLine &cl, Text &answer) {
-  const BlockKey key(cl);
+  const BlockKey key(cl, KeyUse::MakePinBlock);
   appendHex(answer,
             makePinBlock(formatOf(cl), cl.pin, cl.pan, key.cipher(), systemRandom())->span());
 }
@@ -267,6 +269,7 @@ void answerTranslate(const CommandLine &cl, Text &answer) {
     throw excProblem(Text(u"a format ") + Text(from.name) +
                      u" pinblock may not be translated to format " + Text(to.name));
   }
+  requireUse(cl, Role::ToKpe, KeyUse::MakePinBlock);
   // The input key of a DUKPT block is a derived two-key one: never single DES.
   const KeySlot *fromKey = cl.key(Role::Bdk) != nullptr ? nullptr : cl.key(Role::Kpe);
   const KeySlot *toKey = cl.key(Role::ToKpe);
@@ -309,6 +312,7 @@ void checkCalcOffset(const CommandLine &cl) {
 }
 
 void answerCalcOffset(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::ComputeOffset);
   const Secret<Text> pin = pinOf(cl, !cl.pinBlockHex.empty());
   if (pin->size() > kLongestOffsetPin) {
     throw excProblem(kOffsetPinLength);
@@ -341,6 +345,7 @@ void checkVerifyOffset(const CommandLine &cl) {
 
 // A PIN from a block is known only now: the same length checks, as problems with the data.
 void answerVerifyOffset(const CommandLine &cl, Text &answer) {
+  requireUse(cl, Role::Kpv, KeyUse::VerifyOffset);
   bool matches = false;
   if (cl.pinBlockHex.empty()) {
     matches = offsetMatches(cl, cl.pin);

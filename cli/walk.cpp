@@ -1,5 +1,7 @@
 #include "cli/walk.hpp"
 
+#include <algorithm>
+
 #include "base/digits.hpp"
 #include "cli/errors.hpp"
 #include "cli/option_table.hpp"
@@ -56,6 +58,35 @@ std::int32_t numberOf(const Option &option, std::u16string_view value) {
   return number;
 }
 
+// A role given as a key block goes to the end of the order in which blocks are opened.
+void noteBlockRole(CommandLine &cl, Role role) {
+  const auto end = cl.blockRoles.begin() + static_cast<std::ptrdiff_t>(cl.blockRoleCount);
+  const auto at = std::remove(cl.blockRoles.begin(), end, role);
+  *at = role;
+  cl.blockRoleCount = static_cast<std::size_t>(at - cl.blockRoles.begin()) + 1;
+}
+
+// The key blocks are opened once every word is known, as the KBPK may follow them: in the order
+// of their words, each under the KBPK, and must then hold a key their role takes.
+void openKeyBlocks(const CommandLine &cl) {
+  for (std::size_t i = 0; i < cl.blockRoleCount; ++i) {
+    const Role role = cl.blockRoles[i];
+    KeySlot *slot = cl.keys[static_cast<std::size_t>(role)];
+    if (slot == nullptr || slot->block() == nullptr) {
+      continue; // given again in the clear: the later word wins
+    }
+    const KeySlot *kbpk = cl.key(Role::Kbpk);
+    if (kbpk == nullptr) {
+      throw excCL_RequiredParameterMissing(blockWithoutKbpkMessage(role));
+    }
+    CipherAlgorithm found = CipherAlgorithm::Des;
+    const KeyBlockProblem problem = slot->open(*kbpk, keyFitOf(role), found);
+    if (problem != KeyBlockProblem::None) {
+      throwKeyBlockProblem(role, problem, found);
+    }
+  }
+}
+
 // Stores what one word says. May throw: a key file is read here.
 void apply(const Option &option, std::u16string_view value, CommandLine &cl, KeyStore &keys,
            bool inRequest, bool inBatch) {
@@ -82,7 +113,17 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
       KeySlot &slot = keys.slots[role];
       cl.keys[role] = &slot;
       loadKey(*option.key, value, slot, inBatch);
+      if (slot.block() != nullptr) {
+        noteBlockRole(cl, option.key->role);
+      }
     }
+  } else if (option.list != nullptr) {
+    TextList &list = cl.*option.list;
+    if (list.size == TextList::kCapacity) {
+      throw excCL_MalformedParameter(Text(option.word().substr(1)) +
+                                     u" may be given at most 9 times");
+    }
+    list.items[list.size++] = value;
   } else if (option.number != nullptr) {
     cl.*option.number = numberOf(option, value);
   } else if (option.bytes != nullptr) {
@@ -145,6 +186,7 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys) {
                                            : cl.csv    ? u"csv requires -batch"
                                                        : u"ref requires -batch");
     }
+    openKeyBlocks(cl);
     cl.check();
   } else if (cl.jsonl && cl.csv) {
     throw excCL_MalformedParameter(u"jsonl and csv must not be given together");
@@ -210,6 +252,7 @@ void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
   }
   request.changedCount = 0;
   walk(words, request, keys, true, true);
+  openKeyBlocks(request);
   request.check();
 }
 

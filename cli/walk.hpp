@@ -11,14 +11,18 @@
 namespace tolvane {
 
 // args[0] names the program and is skipped; the keys given go into keys. Unless -batch was
-// given, the checks follow. Throws excCL_Help for the help words, and excCL_UnrecognizedOption,
-// excCL_MalformedParameter or excCL_RequiredParameterMissing for the leftmost problem.
+// given, the key blocks are opened under the KBPK and the checks follow; a block that cannot be
+// opened throws excCL_RequiredParameterMissing (no KBPK), excCL_MalformedParameter (a KBPK of
+// the wrong family) or excProblem (its MAC, its key). Throws excCL_Help for the help words, and
+// excCL_UnrecognizedOption, excCL_MalformedParameter or excCL_RequiredParameterMissing for the
+// leftmost problem.
 CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys);
 
 // One request of a batch, into request: the values of base (which has batch set), then words
 // walked on top of them as if they followed on the command line, their keys going into keys,
-// then the checks. Throws as above, leaving in request what was walked until then (its -ref,
-// say); -batch among the words is refused.
+// then the key blocks of both opened (the KBPK's derived keys are kept in its slot from one
+// request to the next), then the checks. Throws as above, leaving in request what was walked until
+// then (its -ref, say); -batch among the words is refused.
 void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
                  CommandLine &request);
 

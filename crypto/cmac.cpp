@@ -37,7 +37,10 @@ Mac computeCmac(const Cipher &cipher, std::span<const std::uint8_t> message) {
   }
 
   const std::size_t lastStart = lastComplete ? message.size() - n : message.size() / n * n;
-  Block chain{};
+  // The chain ends as the MAC, and the last block holds the message's tail: either may be key
+  // material (a key derived as a CMAC, a key block's clear key data), so both are wiped.
+  Secret<Block> chainStore;
+  Block &chain = *chainStore;
   for (std::size_t start = 0; start < lastStart; start += n) {
     for (std::size_t i = 0; i < n; ++i) {
       chain[i] ^= message[start + i];
@@ -45,7 +48,8 @@ Mac computeCmac(const Cipher &cipher, std::span<const std::uint8_t> message) {
     cipher.encrypt(chain.data(), chain.data());
   }
   // The last block, padded with one bit 1 and then 0s when it is short, and the subkey.
-  Block last{};
+  Secret<Block> lastStore;
+  Block &last = *lastStore;
   const std::span<const std::uint8_t> tail = message.subspan(lastStart);
   std::copy(tail.begin(), tail.end(), last.begin());
   if (!lastComplete) {

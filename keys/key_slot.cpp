@@ -5,6 +5,12 @@
 
 namespace tolvane {
 
+namespace {
+
+std::uint64_t lastStamp = 0;
+
+} // namespace
+
 const CheckValue &KeySlot::checkValue() const {
   if (checkValue_.size == 0) {
     checkValue_ = keyCheckValue(cipher_);
@@ -12,7 +18,7 @@ const CheckValue &KeySlot::checkValue() const {
   return checkValue_;
 }
 
-void KeySlot::assign(CipherFamily family, std::span<const std::uint8_t> key) {
+void KeySlot::setKey(CipherFamily family, std::span<const std::uint8_t> key) {
   const auto algorithm = cipherAlgorithmFor(family, key.size());
   assert(algorithm && key.size() <= material_->bytes.size());
   if (!empty() && cipher_.algorithm() == *algorithm && constantTimeEqual(bytes(), key)) {
@@ -22,12 +28,67 @@ void KeySlot::assign(CipherFamily family, std::span<const std::uint8_t> key) {
   material_->size = key.size();
   cipher_.setKey(*algorithm, key);
   checkValue_ = CheckValue{};
+  stamp_ = ++lastStamp;
+  blockKeys_.clear();
+}
+
+void KeySlot::assign(CipherFamily family, std::span<const std::uint8_t> key) {
+  if (!block_.empty()) {
+    block_ = KeyBlock{};
+    openedUnder_ = 0;
+  }
+  setKey(family, key);
+}
+
+void KeySlot::seal(KeyBlock block) {
+  if (block.text != block_.text) {
+    clear();
+    block_ = std::move(block);
+  }
+}
+
+KeyBlockProblem KeySlot::open(const KeySlot &kbpk, KeyFit fit, CipherAlgorithm &found) {
+  if (openedUnder_ != 0 && openedUnder_ == kbpk.stamp_) {
+    return KeyBlockProblem::None;
+  }
+  const char16_t version = block_.version();
+  KeyBlockProblem problem = kbpkSuits(version, kbpk.family());
+  Secret<ClearKey> key;
+  if (problem == KeyBlockProblem::None) {
+    problem = unwrapKeyBlock(block_, kbpk.blockKeys(version), kbpk.algorithm(), key);
+  }
+  if (problem != KeyBlockProblem::None) {
+    return problem;
+  }
+  found = key->algorithm;
+  const CipherEntry &entry = cipherEntry(key->algorithm);
+  if (!holds(entry.family == CipherFamily::Aes ? fit.aes : fit.des, key->size)) {
+    return KeyBlockProblem::KeyNotTaken;
+  }
+  setKey(entry.family,
+         key->span().first(fit.keep != 0 ? std::min(fit.keep, key->size) : key->size));
+  openedUnder_ = kbpk.stamp_;
+  return KeyBlockProblem::None;
+}
+
+const KeyBlockKeys &KeySlot::blockKeys(char16_t version) const {
+  if (!blockKeys_.holds(version)) {
+    blockKeys_.derive(version, cipher_, bytes());
+  }
+  return blockKeys_;
 }
 
 void KeySlot::clear() {
   material_ = Secret<KeyBytes>();
   cipher_.clear();
   checkValue_ = CheckValue{};
+  stamp_ = 0;
+  blockKeys_.clear();
+  if (!block_.empty()) {
+    blankText(block_.text);
+    block_ = KeyBlock{};
+  }
+  openedUnder_ = 0;
 }
 
 } // namespace tolvane

@@ -94,6 +94,11 @@ def core_check(binary):
         (["-uncalcpinblock", "-pinblock", "8522B38789326BD3", "-pan", PAN, "-bdk", KEY, "-ksn", "FFFF9876543210E00005"],
          KEY + " F9F98A2C1C1E1EE302D62EEB34A36315 15524E93B64ED240F751AAABC1298C24"
          " 15524E93B64ED2BFF751AAABC1298CDB", "97315", None),
+        # A key block: its KBPK, the two keys derived from it, and the clear key it holds.
+        (["-unwrapkey", "-kbpk", "DD7515F2BFC17F85CE48F3CA25CB21F6", "-keyblock",
+          "B0080P0TE00E000094B420079CC80BA3461F86FE26EFC4A3B8E4FA4C5F5341176EED7B727B8A248E"],
+         "DD7515F2BFC17F85CE48F3CA25CB21F6 3F419E1CB7079442AA37474C2EFBF8B8"
+         " 698832F8778A7CFCBC79559DAB07B88A DD6CEEC1782D8453671BF8358AF9DB47", "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:

@@ -1,0 +1,54 @@
+#include "keys/key_use.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Indexed by KeyUse. The PIN verification usages: V2 is the Visa PVV, V1 IBM 3624, V0 any.
+// Mode N (no special restriction) is left out on purpose: an operation is granted only by a
+// mode that names it.
+// Characters, not pointers, so that the table needs no relocation when the program starts.
+struct RuleText {
+  char16_t usages[5];
+  char16_t modes[3];
+};
+constexpr RuleText kRules[] = {
+    {u"P0", u"EB"},   {u"P0", u"DB"}, {u"V2V0", u"GC"}, {u"V2V0", u"VC"}, {u"V1V0", u"GC"},
+    {u"V1V0", u"VC"}, {u"C0", u"GC"}, {u"C0", u"VC"},   {u"B0", u"X"},
+};
+
+bool among(std::u16string_view list, std::u16string_view item, std::size_t width) {
+  for (std::size_t at = 0; at + width <= list.size(); at += width) {
+    if (list.substr(at, width) == item) {
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
+KeyUseRule keyUseRule(KeyUse use) {
+  const RuleText &rule = kRules[static_cast<std::size_t>(use)];
+  return {rule.usages, rule.modes};
+}
+
+bool allows(const KeyBlock &block, KeyUse use) {
+  const KeyUseRule rule = keyUseRule(use);
+  const char16_t mode = block.mode();
+  return among(rule.usages, block.usage(), 2) && among(rule.modes, {&mode, 1}, 1);
+}
+
+bool mayNarrowMode(char16_t from, char16_t to) {
+  return from == to || (from == u'B' && (to == u'E' || to == u'D')) ||
+         (from == u'C' && (to == u'G' || to == u'V'));
+}
+
+bool mayTightenExport(char16_t from, char16_t to) {
+  constexpr std::u16string_view kLoosestFirst = u"SEN";
+  return kLoosestFirst.find(to) >= kLoosestFirst.find(from);
+}
+
+bool exportable(const KeyBlock &block) { return block.exportability() != u'N'; }
+
+} // namespace tolvane

@@ -1,0 +1,42 @@
+#pragma once
+// What a key from a key block may be used for. A block binds its key to a usage (P0: PIN
+// encryption, V2: Visa PVV, ...) and a mode of use (E: encrypt only, V: verify only, ...); a key
+// serves an operation only when both allow it, which is how a PIN verification key is kept from
+// deciphering PIN blocks. A key given in the clear carries no such binding.
+
+#include <cstdint>
+#include <string_view>
+
+#include "keys/key_block.hpp"
+
+namespace tolvane {
+
+enum class KeyUse : std::uint8_t {
+  MakePinBlock,
+  ReadPinBlock,
+  ComputePvv,
+  VerifyPvv,
+  ComputeOffset,
+  VerifyOffset,
+  ComputeCvv,
+  VerifyCvv,
+  DeriveDukpt,
+};
+
+// What an operation needs: one of usages (two characters each, "V2V0") and one of modes.
+struct KeyUseRule {
+  std::u16string_view usages;
+  std::u16string_view modes;
+};
+
+KeyUseRule keyUseRule(KeyUse use);
+bool allows(const KeyBlock &block, KeyUse use);
+
+// Wrapping a key from a block again: its usage stays, its mode of use may only narrow (B to E
+// or D, C to G or V) and its exportability only tighten (S to E to N), so that a new block never
+// grants what the old one withheld. A block marked N is not wrapped at all.
+bool mayNarrowMode(char16_t from, char16_t to);
+bool mayTightenExport(char16_t from, char16_t to);
+bool exportable(const KeyBlock &block);
+
+} // namespace tolvane
