@@ -39,7 +39,8 @@ bool namesBatch(std::span<const Text> args) {
 // verifies a PIN or makes a value from one: a request that could name the PIN itself would make
 // the batch an oracle that tries every PIN of a card in milliseconds.
 bool pinOnlyFromBlocks(const CommandLine &cl) {
-  return cl.pinFromBlockOnly && (cl.key(Role::Kpe) != nullptr || cl.key(Role::Bdk) != nullptr);
+  return cl.pinFromBlockOnly && (cl.key(Role::Kpe) != nullptr || cl.key(Role::Bdk) != nullptr ||
+                                 cl.key(Role::Kbpk) != nullptr);
 }
 
 // The value of a decimal or enumerated option, which its rule has accepted.
