@@ -67,6 +67,16 @@ void answerDukptKeys(const CommandLine &commandLine, Text &answer);
 // excCL_RequiredParameterMissing or excCL_MalformedParameter.
 void checkDukptBlockWords(const CommandLine &commandLine, const PinBlockFormat &format);
 
+// EMV cryptograms (emv_commands.cpp).
+void checkCalcArqc(const CommandLine &commandLine);
+void answerCalcArqc(const CommandLine &commandLine, Text &answer);
+void checkVerifyArqc(const CommandLine &commandLine);
+void answerVerifyArqc(const CommandLine &commandLine, Text &answer);
+void checkCalcArpc(const CommandLine &commandLine);
+void answerCalcArpc(const CommandLine &commandLine, Text &answer);
+void checkEmvKeys(const CommandLine &commandLine);
+void answerEmvKeys(const CommandLine &commandLine, Text &answer);
+
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);
 void answerKcv(const CommandLine &commandLine, Text &answer);

@@ -17,7 +17,7 @@
 namespace tolvane {
 
 // In the order of kKeyRoles.
-enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk };
+enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Imk, IccMk };
 
 // Key sizes as a set: bit i stands for a key of 8(i + 1) bytes (8, 16, 24, 32).
 using KeySizes = std::uint8_t;
@@ -97,6 +97,20 @@ inline constexpr KeyRole kKeyRoles[] = {
      .aes = {keySizes({16, 24, 32}), 0, u"BDKAESHEX", u"AES DUKPT base derivation key (hex)",
              keySizes({16, 24, 32}), 33, u"read binary AES BDK from a file (16, 24 or 32 bytes)"},
      .kcvLine = u"refuse to run unless the BDK's check value begins so"},
+    // The issuer master key for application cryptograms, from which each card's master key
+    // is derived; or that card master key itself, where it is known.
+    {.role = Role::Imk,
+     .name = u"imk",
+     .label = u"IMK",
+     .des = {keySizes({16}), 0, u"IMKHEX", u"issuer master key for cryptograms (32 hex digits)",
+             keySizes({16}), 17, u"read a binary IMK from a file (16 bytes)"},
+     .kcvLine = u"refuse to run unless the IMK's check value begins so"},
+    {.role = Role::IccMk,
+     .name = u"iccmk",
+     .label = u"ICCMK",
+     .des = {keySizes({16}), 0, u"ICCMKHEX", u"a card's own master key, instead of -imk",
+             keySizes({16}), 17, u"read a binary ICCMK from a file (16 bytes)"},
+     .kcvLine = u"refuse to run unless the ICCMK's check value begins so"},
 };
 
 inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);

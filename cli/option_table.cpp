@@ -5,6 +5,7 @@
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
+#include "emv/recipe.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -23,6 +24,29 @@ Choice formatChoice(std::size_t index) {
 template <const auto &List> Choice choiceFrom(std::size_t index) {
   return index < std::size(List) ? List[index] : Choice{};
 }
+
+// The cryptogram versions are the recipe table's own rows.
+Choice recipeChoice(std::size_t index) {
+  const auto recipes = cryptogramRecipes();
+  return index < recipes.size() ? Choice{recipes[index].name, static_cast<std::int32_t>(index)}
+                                : Choice{};
+}
+
+template <typename Enum> constexpr std::int32_t valueOf(Enum value) {
+  return static_cast<std::int32_t>(value);
+}
+
+constexpr Choice kCardKeyOptions[] = {{u"a", valueOf(CardKeyOption::A)},
+                                      {u"b", valueOf(CardKeyOption::B)}};
+constexpr Choice kSessionKeyMethods[] = {{u"none", valueOf(SessionKeyMethod::None)},
+                                         {u"emv", valueOf(SessionKeyMethod::Emv)},
+                                         {u"mastercard", valueOf(SessionKeyMethod::Mastercard)}};
+constexpr Choice kAcPaddings[] = {{u"1", valueOf(MacPadding::Zeros)},
+                                  {u"2", valueOf(MacPadding::Bit)}};
+constexpr Choice kArpcMethods[] = {{u"1", valueOf(ArpcMethod::One)},
+                                   {u"2", valueOf(ArpcMethod::Two)}};
+constexpr Choice kArpcKeys[] = {{u"mk", valueOf(ArpcKey::CardMasterKey)},
+                                {u"sk", valueOf(ArpcKey::SessionKey)}};
 
 constexpr Choice kWorkingKeys[] = {
     {u"aes128", static_cast<std::int32_t>(CipherAlgorithm::Aes128)},
@@ -117,6 +141,26 @@ constexpr OptionSpec kOptions[] = {
      .line = u"print the keys DUKPT derives from the BDK and KSN",
      .check = checkDukptKeys,
      .answer = answerDukptKeys},
+    {.word = u"-calcarqc",
+     .group = OptionGroup::Command,
+     .line = u"compute a card's application cryptogram (ARQC)",
+     .check = checkCalcArqc,
+     .answer = answerCalcArqc},
+    {.word = u"-verifyarqc",
+     .group = OptionGroup::Command,
+     .line = u"verify an ARQC as the card's issuer",
+     .check = checkVerifyArqc,
+     .answer = answerVerifyArqc},
+    {.word = u"-calcarpc",
+     .group = OptionGroup::Command,
+     .line = u"compute the issuer's response cryptogram (ARPC)",
+     .check = checkCalcArpc,
+     .answer = answerCalcArpc},
+    {.word = u"-emvkeys",
+     .group = OptionGroup::Command,
+     .line = u"print a card's master key and session key",
+     .check = checkEmvKeys,
+     .answer = answerEmvKeys},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -281,6 +325,115 @@ constexpr OptionSpec kOptions[] = {
      .missing = u"missing working key type",
      .choices = choiceFrom<kWorkingKeys>,
      .number = &CL::workingKey},
+    {.word = u"-psn",
+     .group = OptionGroup::Value,
+     .placeholder = u"PSNDIGITS",
+     .line = u"PAN sequence number (2 digits, default 00)",
+     .missing = u"missing PSN",
+     .refused = u"PSN must be 2 digits",
+     .rule = {Chars::Decimal, 2, 2},
+     .text = &CL::psn,
+     .data = true},
+    {.word = u"-atc",
+     .group = OptionGroup::Value,
+     .placeholder = u"ATCHEX",
+     .line = u"application transaction counter (4 hex digits)",
+     .missing = u"missing ATC",
+     .refused = u"ATC must be 4 hex digits",
+     .rule = {Chars::Hex, 4, 4},
+     .bytes = &CL::atc,
+     .data = true},
+    {.word = u"-un",
+     .group = OptionGroup::Value,
+     .placeholder = u"UNHEX",
+     .line = u"the terminal's unpredictable number (8 hex digits)",
+     .missing = u"missing UN",
+     .refused = u"UN must be 8 hex digits",
+     .rule = {Chars::Hex, 8, 8},
+     .bytes = &CL::un,
+     .data = true},
+    {.word = u"-acdata",
+     .group = OptionGroup::Value,
+     .placeholder = u"DATAHEX",
+     .line = u"the transaction data of the cryptogram (hex)",
+     .missing = u"missing transaction data",
+     .refused = u"transaction data must be an even number of hex digits, 2 to 512",
+     .rule = {Chars::HexPairs, 2, 512},
+     .text = &CL::acData,
+     .data = true},
+    {.word = u"-arqc",
+     .group = OptionGroup::Value,
+     .placeholder = u"ARQCHEX",
+     .line = u"application cryptogram (16 hex digits)",
+     .missing = u"missing ARQC",
+     .refused = u"ARQC must be 16 hex digits",
+     .rule = {Chars::Hex, 16, 16},
+     .bytes = &CL::arqc,
+     .data = true},
+    {.word = u"-arc",
+     .group = OptionGroup::Value,
+     .placeholder = u"ARCHEX",
+     .line = u"authorisation response code (4 hex digits)",
+     .missing = u"missing ARC",
+     .refused = u"ARC must be 4 hex digits",
+     .rule = {Chars::Hex, 4, 4},
+     .bytes = &CL::arc,
+     .data = true},
+    {.word = u"-csu",
+     .group = OptionGroup::Value,
+     .placeholder = u"CSUHEX",
+     .line = u"card status update (8 hex digits)",
+     .missing = u"missing CSU",
+     .refused = u"CSU must be 8 hex digits",
+     .rule = {Chars::Hex, 8, 8},
+     .bytes = &CL::csu,
+     .data = true},
+    {.word = u"-propauth",
+     .group = OptionGroup::Value,
+     .placeholder = u"PROPHEX",
+     .line = u"proprietary authentication data (0-8 bytes, hex)",
+     .missing = u"missing proprietary authentication data",
+     .refused = u"proprietary authentication data must be an even number of hex digits, 16 at "
+                u"most",
+     .rule = {Chars::HexPairs, 0, 16},
+     .bytes = &CL::propAuth,
+     .data = true},
+    {.word = u"-cvn",
+     .group = OptionGroup::Value,
+     .line = u"cryptogram recipe",
+     .missing = u"missing cryptogram version",
+     .choices = recipeChoice,
+     .number = &CL::cvn},
+    {.word = u"-mkd",
+     .group = OptionGroup::Value,
+     .line = u"card master key derivation option",
+     .missing = u"missing derivation option",
+     .choices = choiceFrom<kCardKeyOptions>,
+     .number = &CL::cardKeyOption},
+    {.word = u"-skd",
+     .group = OptionGroup::Value,
+     .line = u"session key derivation method",
+     .missing = u"missing session key method",
+     .choices = choiceFrom<kSessionKeyMethods>,
+     .number = &CL::sessionKey},
+    {.word = u"-acpad",
+     .group = OptionGroup::Value,
+     .line = u"ARQC padding: 1 zeros, 2 80 then zeros",
+     .missing = u"missing padding method",
+     .choices = choiceFrom<kAcPaddings>,
+     .number = &CL::acPadding},
+    {.word = u"-arpcmethod",
+     .group = OptionGroup::Value,
+     .line = u"ARPC method: 1 with -arc, 2 with -csu",
+     .missing = u"missing ARPC method",
+     .choices = choiceFrom<kArpcMethods>,
+     .number = &CL::arpcMethod},
+    {.word = u"-arpckey",
+     .group = OptionGroup::Value,
+     .line = u"key of ARPC method 1: master or session key",
+     .missing = u"missing ARPC key",
+     .choices = choiceFrom<kArpcKeys>,
+     .number = &CL::arpcKey},
 
     // Switches.
     {.word = u"-suppressluhn",
@@ -472,7 +625,7 @@ constexpr std::array<CommandFunctions, countCommands()> kCommands = makeCommands
 
 // The distinct lists of values.
 struct ChoiceLists {
-  std::array<ChoiceList, 8> lists{};
+  std::array<ChoiceList, 16> lists{};
   std::size_t count = 0;
 
   constexpr std::uint8_t place(ChoiceList list) {
@@ -596,6 +749,8 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
     return true;
   case Characters::Hex:
     return allHex(value);
+  case Characters::HexPairs:
+    return length % 2 == 0 && allHex(value);
   case Characters::Decimal:
     break;
   }

@@ -20,8 +20,8 @@ namespace tolvane {
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// The characters a value may hold.
-enum class Characters : std::uint8_t { Any, Decimal, Hex };
+// The characters a value may hold. HexPairs: hex digits making whole bytes, an even count.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, HexPairs };
 
 // A value rule: its characters, then its length, both checked before anything is stored.
 struct ValueRule {
