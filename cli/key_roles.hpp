@@ -110,7 +110,7 @@ inline constexpr KeyRole kKeyRoles[] = {
      .label = u"ICCMK",
      .des = {keySizes({16}), 0, u"ICCMKHEX", u"a card's own master key, instead of -imk",
              keySizes({16}), 17, u"read a binary ICCMK from a file (16 bytes)"},
-     .kcvLine = u"refuse to run unless the ICCMK's check value begins so"},
+     .kcvLine = u"refuse to run unless ICCMK's check value begins so"},
 };
 
 inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
