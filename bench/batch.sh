@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times batch mode: for each kind of request, requests per second over REQUESTS requests (wall
 # and CPU time) and instructions per request (callgrind over COUNTED requests, less an empty
-# batch with the same command line). Then single processes against one batch for -calcpvv.
-# Every request has its own PAN (with a valid check digit) and PIN; keys are given once.
+# batch with the same command line). Then single processes against one batch for -calcpvv, and
+# an issuer's -verifyarqc batch against its floor: the same requests answered on the same engine
+# by bench/floor.cpp, with nothing around the work. Every request has its own PAN (with a valid
+# check digit) and PIN, or ATC; keys are given once.
 #
 # Usage: bench/batch.sh [build-dir]     (default: build-bench, configured for Release)
 set -euo pipefail
@@ -36,6 +38,15 @@ awk -v n="$requests" 'BEGIN {
 awk '{ print "-pan " $1 " -pin " $2 }' "$work/cards" >"$work/calcpvv"
 cp "$work/calcpvv" "$work/calcpinblock"
 awk '{ print "-pan " $1 }' "$work/cards" >"$work/verifypan"
+# ARQCs of the cards, each with its own ATC, made by the program itself, to verify.
+imk=$kpv
+acdata=0000000040000000000000000124800004800001241911050152BF45851800001C03A06010
+arqc_settings=(-imk $imk -mkd a -skd emv -acpad 2)
+awk -v d=$acdata '{ printf "-pan %s -psn 01 -atc %04X -acdata %s\n", $1, NR % 65536, d }' \
+  "$work/cards" >"$work/calcarqc"
+"$bin" -batch -calcarqc "${arqc_settings[@]}" <"$work/calcarqc" | cut -f2 |
+  paste -d' ' "$work/calcarqc" - | awk '{ $(NF + 1) = $NF; $(NF - 1) = "-arqc"; print }' \
+  >"$work/verifyarqc"
 # Format-0 blocks under the three-key KPE, made by the program itself, to translate.
 "$bin" -batch -calcpinblock -kpe $kpe <"$work/calcpinblock" | cut -f2 |
   paste -d' ' - "$work/cards" | awk '{ print "-pinblock " $1 " -pan " $2 }' >"$work/translate"
@@ -46,6 +57,7 @@ workloads=(
   "-calcpinblock, three-key KPE|-calcpinblock -kpe $kpe"
   "-verifypan|-verifypan"
   "-translate, format 0 to format 4|-translate -kpe $kpe -toformat 4 -tokpeaes $aes"
+  "-verifyarqc, locked IMK|-verifyarqc -locked ${arqc_settings[*]}"
 )
 
 # Wall-clock and CPU seconds (user + system, children included) of a command, on one line.
@@ -53,8 +65,9 @@ timed() {
   local TIMEFORMAT='%R %U %S'
   { time "$@" >/dev/null; } 2>&1 | awk '{ print $1, $2 + $3 }'
 }
-instructions() {
-  env -i valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bin" "$@" 2>&1 >/dev/null |
+instructions() { instructions_of "$bin" "$@"; }
+instructions_of() {
+  env -i valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
     sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
 
@@ -65,6 +78,10 @@ for workload in "${workloads[@]}"; do
   file=$work/${args[0]#-}
   "$bin" -batch "${args[@]}" <"$file" | grep -qv '^0	' &&
     { echo "$name: a request failed" >&2; exit 1; }
+  if [ "${args[0]}" = -verifyarqc ] && "$bin" -batch "${args[@]}" <"$file" | grep -qv '^0	Y$'; then
+    echo "$name: an ARQC did not verify" >&2
+    exit 1
+  fi
   batch_run() { "$bin" -batch "${args[@]}" <"$file"; }
   read -r wall cpu < <(timed batch_run)
   head -n "$counted" "$file" >"$work/counted"
@@ -72,7 +89,27 @@ for workload in "${workloads[@]}"; do
   empty=$(instructions -batch "${args[@]}" </dev/null)
   awk -v name="$name" -v n="$requests" -v w="$wall" -v c="$cpu" -v f="$full" -v e="$empty" \
     -v k="$counted" 'BEGIN { printf "%-34s %14.0f %14.0f %16.0f\n", name, n / w, n / c, (f - e) / k }'
+  if [ "${args[0]}" = -verifyarqc ]; then
+    arqc_batch=$(awk -v f="$full" -v e="$empty" -v k="$counted" 'BEGIN { print (f - e) / k }')
+  fi
 done
+
+# The floor of the -verifyarqc batch: bench/floor.cpp on the same requests, built on the same
+# library; its answers must be the batch's.
+cmake -S "$here" -B "$build" -DTOLVANE_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target floor -j2 >/dev/null
+floor=$build/bench/floor
+cmp -s <("$floor" verifyarqc $imk <"$work/verifyarqc") \
+  <("$bin" -batch -verifyarqc "${arqc_settings[@]}" <"$work/verifyarqc") ||
+  { echo "floor: its answers differ from the batch's" >&2; exit 1; }
+head -n "$counted" "$work/verifyarqc" >"$work/counted"
+floor_full=$(instructions_of "$floor" verifyarqc $imk <"$work/counted")
+floor_empty=$(instructions_of "$floor" verifyarqc $imk </dev/null)
+awk -v b="$arqc_batch" -v f="$floor_full" -v e="$floor_empty" -v k="$counted" 'BEGIN {
+  floor = (f - e) / k
+  printf "-verifyarqc floor (bench/floor.cpp): %.0f instructions per request; batch / floor %.2f\n", \
+    floor, b / floor
+}'
 
 singles_run() {
   head -n "$singles" "$work/cards" | while read -r pan pin; do
