@@ -576,21 +576,40 @@ constexpr std::size_t poolSize() {
   return size;
 }
 
+// The texts of the rows, each distinct text once. Only whole texts are shared, and a text is
+// compared only with the earlier ones of its length: searching the whole pool for each text
+// takes more steps than a compiler allows a constant expression once the table has a hundred
+// rows.
+constexpr std::size_t kTextCount = kSpecs.size() * 5;
+constexpr std::size_t kLongestText = 128;
+
 struct Pool {
   std::array<char16_t, poolSize()> characters{};
   std::size_t used = 0;
+  std::array<TextRef, kTextCount> refs{}; // where each text of forEachText is, in its order
+  std::size_t count = 0;
+  // Chains of the distinct texts by length: 1 + the index in refs of the last one of each
+  // length, and of the one before each; 0 ends a chain.
+  std::array<std::uint16_t, kLongestText> lastOfLength{};
+  std::array<std::uint16_t, kTextCount> earlierOfLength{};
 
-  // Where text is in the pool, adding it unless it is there already.
-  constexpr TextRef place(std::u16string_view text) {
-    const std::u16string_view held(characters.data(), used);
-    std::size_t at = text.empty() ? 0 : held.find(text);
-    if (at == std::u16string_view::npos) {
-      at = used;
-      for (const char16_t c : text) {
-        characters[used++] = c;
+  constexpr void place(std::u16string_view text) {
+    TextRef &ref = refs[count++];
+    if (text.empty()) {
+      return;
+    }
+    for (std::size_t i = lastOfLength[text.size()]; i != 0; i = earlierOfLength[i - 1]) {
+      if (std::u16string_view(characters.data() + refs[i - 1].offset, text.size()) == text) {
+        ref = refs[i - 1];
+        return;
       }
     }
-    return {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
+    ref = {static_cast<std::uint16_t>(used), static_cast<std::uint16_t>(text.size())};
+    for (const char16_t c : text) {
+      characters[used++] = c;
+    }
+    earlierOfLength[count - 1] = lastOfLength[text.size()];
+    lastOfLength[text.size()] = static_cast<std::uint16_t>(count);
   }
 };
 
@@ -652,18 +671,18 @@ constexpr ChoiceLists makeChoiceLists() {
 constexpr ChoiceLists kChoiceLists = makeChoiceLists();
 
 constexpr std::array<Option, kSpecs.size()> makeRows() {
-  Pool pool = kPool;
   ChoiceLists lists = kChoiceLists;
   std::array<Option, kSpecs.size()> rows{};
   std::size_t commands = 0;
   for (std::size_t i = 0; i < kSpecs.size(); ++i) {
     const OptionSpec &spec = kSpecs[i];
     Option &row = rows[i];
-    row.wordRef = pool.place(spec.word);
-    row.placeholderRef = pool.place(spec.placeholder);
-    row.lineRef = pool.place(spec.line);
-    row.missingRef = pool.place(spec.missing);
-    row.refusedRef = pool.place(spec.refused);
+    const TextRef *refs = &kPool.refs[5 * i]; // in the order of textOf
+    row.wordRef = refs[0];
+    row.placeholderRef = refs[1];
+    row.lineRef = refs[2];
+    row.missingRef = refs[3];
+    row.refusedRef = refs[4];
     row.group = spec.group;
     row.help = spec.help;
     row.notInRequest = spec.notInRequest;
