@@ -94,6 +94,10 @@ def core_check(binary):
         (["-uncalcpinblock", "-pinblock", "8522B38789326BD3", "-pan", PAN, "-bdk", KEY, "-ksn", "FFFF9876543210E00005"],
          KEY + " F9F98A2C1C1E1EE302D62EEB34A36315 15524E93B64ED240F751AAABC1298C24"
          " 15524E93B64ED2BFF751AAABC1298CDB", "97315", None),
+        # EMV: the IMK, and the card master key and session key derived from it.
+        (["-verifyarqc", "-imk", KEY, "-pan", PAN, "-cvn", "mc20", "-atc", "001C", "-acdata",
+          "0000000040000000", "-arqc", "0000000000000000"],
+         KEY + " 023BF780256D4016E9291A192FF1FE8F 6B43374C4A19EF29017CFD13ABDFD085", "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
