@@ -145,7 +145,7 @@ SessionKeyInputs sessionKeyInputsOf(const CommandLine &cl) {
   return inputs;
 }
 
-// The key the cryptograms of the command line are made under.
+// The keys of the command line's cryptograms: the card master key and the session key.
 struct Keys {
   explicit Keys(const CommandLine &cl, const CryptogramSettings &settings)
       : card(*cardMasterKeyOf(cl, settings)),
@@ -155,13 +155,11 @@ struct Keys {
   CryptogramKey session;
 };
 
-// The transaction data in bytes, and the ARQC computed over it.
-Secret<Cryptogram> arqcOf(const CommandLine &cl, const CryptogramSettings &settings) {
-  const Keys keys(cl, settings);
-  Secret<std::array<std::uint8_t, kLongestAcData>> data;
-  hexToBytes(cl.acData, data->data());
-  return Secret<Cryptogram>(
-      computeArqc(keys.session, std::span(data->data(), cl.acData.size() / 2), *settings.padding));
+// The transaction data as bytes, held in buffer.
+using AcData = std::array<std::uint8_t, kLongestAcData>;
+std::span<const std::uint8_t> acDataOf(const CommandLine &cl, AcData &buffer) {
+  hexToBytes(cl.acData, buffer.data());
+  return std::span(buffer.data(), cl.acData.size() / 2);
 }
 
 // One line of -emvkeys: the name, blanks to the column of the keys, the key and its check value.
@@ -181,7 +179,11 @@ void appendKeyLine(Text &answer, std::u16string_view name, const CryptogramKey &
 void checkCalcArqc(const CommandLine &cl) { checkArqcWords(cl, false); }
 
 void answerCalcArqc(const CommandLine &cl, Text &answer) {
-  appendHex(answer, *arqcOf(cl, settingsOf(cl)));
+  const CryptogramSettings settings = settingsOf(cl);
+  const Keys keys(cl, settings);
+  Secret<AcData> data;
+  appendHex(answer,
+            *Secret<Cryptogram>(computeArqc(keys.session, acDataOf(cl, *data), *settings.padding)));
 }
 
 void checkVerifyArqc(const CommandLine &cl) { checkArqcWords(cl, true); }
@@ -189,12 +191,9 @@ void checkVerifyArqc(const CommandLine &cl) { checkArqcWords(cl, true); }
 void answerVerifyArqc(const CommandLine &cl, Text &answer) {
   const CryptogramSettings settings = settingsOf(cl);
   const Keys keys(cl, settings);
-  Secret<std::array<std::uint8_t, kLongestAcData>> data;
-  hexToBytes(cl.acData, data->data());
-  answer += verifyArqc(keys.session, std::span(data->data(), cl.acData.size() / 2),
-                       *settings.padding, cl.arqc.span())
-                ? u"Y"
-                : u"N";
+  Secret<AcData> data;
+  answer += verifyArqc(keys.session, acDataOf(cl, *data), *settings.padding, cl.arqc.span()) ? u"Y"
+                                                                                             : u"N";
 }
 
 void checkCalcArpc(const CommandLine &cl) {
