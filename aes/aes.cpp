@@ -1,5 +1,7 @@
 #include "aes/aes.hpp"
 
+#include <cassert>
+
 #include "base/secret.hpp"
 
 namespace tolvane {
@@ -15,6 +17,12 @@ void makeAesKeySchedule(AesKeySchedule &schedule, std::span<const std::uint8_t> 
   aesPreferred().makeSchedule(schedule, key);
 }
 
+void prepareAesDecryption(AesKeySchedule &schedule) noexcept {
+  if (!schedule.decryptionReady) {
+    schedule.implementation->prepareDecryption(schedule);
+  }
+}
+
 void encryptBlock(const AesKeySchedule &schedule, const std::uint8_t *in,
                   std::uint8_t *out) noexcept {
   schedule.implementation->encrypt(schedule, in, out);
@@ -22,6 +30,7 @@ void encryptBlock(const AesKeySchedule &schedule, const std::uint8_t *in,
 
 void decryptBlock(const AesKeySchedule &schedule, const std::uint8_t *in,
                   std::uint8_t *out) noexcept {
+  assert(schedule.decryptionReady);
   schedule.implementation->decrypt(schedule, in, out);
 }
 

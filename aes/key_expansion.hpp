@@ -1,6 +1,6 @@
 #pragma once
-// The AES key expansion, shared by the implementations in this folder; each brings the S-box
-// substitution of a word it can do in constant time.
+// The AES key expansion word by word, for an implementation that brings the S-box substitution of
+// a word it can do in constant time, and the number of rounds of a key size.
 //
 // Words are little-endian: key byte 4i is the low byte of word i, so round key r is words
 // 4r..4r+3 stored in memory order, and rotating a word's bytes left by one (RotWord) is a

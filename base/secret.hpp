@@ -102,8 +102,10 @@ template <typename T>
 requires std::is_trivially_copyable_v<T>
 class SecretBuffer {
 public:
+  // The memory is not filled: what is never written costs nothing, and the pages an idle batch
+  // never touches are never even mapped.
   explicit SecretBuffer(std::size_t capacity)
-      : data_(std::make_unique<T[]>(capacity)), capacity_(capacity) {}
+      : data_(std::make_unique_for_overwrite<T[]>(capacity)), capacity_(capacity) {}
   SecretBuffer(const SecretBuffer &) = delete;
   SecretBuffer &operator=(const SecretBuffer &) = delete;
   ~SecretBuffer() { clear(); }
@@ -115,6 +117,7 @@ public:
   std::size_t size() const noexcept { return size_; }
   std::size_t capacity() const noexcept { return capacity_; }
   const T *data() const noexcept { return data_.get(); }
+  T *data() noexcept { return data_.get(); }
   // Where the next element goes; commit(count) takes count elements written there. written
   // (count or more) says how far the writer went, so that what lies beyond the elements taken
   // is wiped too.

@@ -39,6 +39,7 @@ void runTolvane(benchmark::State &state, Implementation get, std::size_t keySize
   }
   tolvane::AesKeySchedule schedule;
   aes->makeSchedule(schedule, std::span(key).first(keySize));
+  tolvane::prepareAesDecryption(schedule);
   std::array<std::uint8_t, 16> block = plaintext;
   for (auto _ : state) {
     if (decrypt) {
@@ -66,7 +67,9 @@ BENCHMARK_CAPTURE(decryptBlockTolvane, aesNi128, aesNi, 16);
 BENCHMARK_CAPTURE(encryptBlockTolvane, aesNi256, aesNi, 32);
 BENCHMARK_CAPTURE(decryptBlockTolvane, aesNi256, aesNi, 32);
 
-void makeScheduleTolvane(benchmark::State &state, Implementation get, std::size_t keySize) {
+// A schedule made, used for nothing, and wiped; with decrypting, ready for decryption as well.
+void makeScheduleTolvane(benchmark::State &state, Implementation get, std::size_t keySize,
+                         bool decrypting) {
   const tolvane::AesImplementation *aes = get();
   if (aes == nullptr) {
     state.SkipWithError("AES-NI is not available here");
@@ -75,11 +78,18 @@ void makeScheduleTolvane(benchmark::State &state, Implementation get, std::size_
   for (auto _ : state) {
     tolvane::AesKeySchedule schedule;
     aes->makeSchedule(schedule, std::span(key).first(keySize));
+    if (decrypting) {
+      tolvane::prepareAesDecryption(schedule);
+    }
     benchmark::DoNotOptimize(schedule.words);
   }
 }
-BENCHMARK_CAPTURE(makeScheduleTolvane, bitsliced128, bitsliced, 16);
-BENCHMARK_CAPTURE(makeScheduleTolvane, aesNi128, aesNi, 16);
+BENCHMARK_CAPTURE(makeScheduleTolvane, bitsliced128, bitsliced, 16, false);
+BENCHMARK_CAPTURE(makeScheduleTolvane, bitsliced256, bitsliced, 32, false);
+BENCHMARK_CAPTURE(makeScheduleTolvane, aesNi128, aesNi, 16, false);
+BENCHMARK_CAPTURE(makeScheduleTolvane, aesNi256, aesNi, 32, false);
+BENCHMARK_CAPTURE(makeScheduleTolvane, decryptingAesNi128, aesNi, 16, true);
+BENCHMARK_CAPTURE(makeScheduleTolvane, decryptingAesNi256, aesNi, 32, true);
 
 #ifdef TOLVANE_BENCH_OPENSSL
 

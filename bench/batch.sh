@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Times batch mode: for each kind of request, requests per second over REQUESTS requests (wall
-# and CPU time) and instructions per request (callgrind over COUNTED requests, less an empty
-# batch with the same command line). Then single processes against one batch for -calcpvv, and
-# an issuer's -verifyarqc batch against its floor: the same requests answered on the same engine
-# by bench/floor.cpp, with nothing around the work. Every request has its own PAN (with a valid
-# check digit) and PIN, or ATC; keys are given once.
+# Times batch mode against its floor. For each kind of request: requests per second over
+# REQUESTS requests (wall and CPU time), instructions per request (callgrind over COUNTED
+# requests, less an empty batch with the same command line), the same for the lean loop of
+# bench/floor.cpp on the same engine (the floor), and the ratio of the two. Then single
+# processes against one batch for -calcpvv.
+# Every request has its own PAN (with a valid check digit) and PIN, DUKPT requests their own
+# KSN, and ARQCs their own card and ATC; keys are given once.
 #
 # Usage: bench/batch.sh [build-dir]     (default: build-bench, configured for Release)
 set -euo pipefail
 default_build=build-bench
 source "$(dirname "$0")/release_build.sh"
 bin=$build/tolvane
+floor=$build/bench/tolvane_floor
 singles=${SINGLES:-1000}
 requests=${REQUESTS:-100000}
 counted=${COUNTED:-20000}
@@ -21,10 +23,14 @@ trap 'rm -rf "$work"' EXIT
 kpv=0123456789ABCDEFFEDCBA9876543210
 kpe=${kpv}89ABCDEF01234567
 aes=C1D0F8FB4958670DBA40AB1F3752EF0D
+bdkaes=FEDCBA9876543210F1F1F1F1F1F1F1F1
+pan=4111111111111111
 printf '%s' $kpv | xxd -r -p >"$work/kpv"
 
-# PANs: 15 digits counted up from a start, completed with their Luhn digit; PINs counted too.
+# PANs: 15 digits counted up from a start, completed with their Luhn digit; PINs counted too;
+# DUKPT counters drawn as bench/dukpt.sh draws them (at most ten of the 21 bits set).
 awk -v n="$requests" 'BEGIN {
+  seed = 12345
   for (i = 0; i < n; i++) {
     body = sprintf("411111%09d", i); sum = 0
     for (j = 15; j >= 1; j--) {
@@ -32,32 +38,51 @@ awk -v n="$requests" 'BEGIN {
       if ((15 - j) % 2 == 0) { d *= 2; if (d > 9) d -= 9 }
       sum += d
     }
-    printf "%s%d %04d\n", body, (10 - sum % 10) % 10, i % 10000
+    do {
+      seed = (seed * 1103515245 + 12345) % 2147483648
+      counter = 1 + int(seed / 1024) % 2097151
+      bits = 0
+      for (c = counter; c > 0; c = int(c / 2)) bits += c % 2
+    } while (bits > 10)
+    printf "%s%d %04d %s %s\n", body, (10 - sum % 10) % 10, i % 10000,
+      sprintf("FFFF98765%05X%06X", i % 997, counter), sprintf("0123456789ABCDEF%08X", counter)
   }
 }' >"$work/cards"
 awk '{ print "-pan " $1 " -pin " $2 }' "$work/cards" >"$work/calcpvv"
 cp "$work/calcpvv" "$work/calcpinblock"
 awk '{ print "-pan " $1 }' "$work/cards" >"$work/verifypan"
-# ARQCs of the cards, each with its own ATC, made by the program itself, to verify.
-imk=$kpv
+# Blocks made by the program itself: format 0 under the three-key KPE to translate, and blocks
+# of each DUKPT transaction, as the terminals would have sent them.
+made() { "$bin" -batch "$@" | cut -f2; }
+awk '{ print "-pan " $1 " -pin " $2 }' "$work/cards" | made -calcpinblock -kpe $kpe |
+  paste -d' ' - "$work/cards" | awk '{ print "-pinblock " $1 " -pan " $2 }' >"$work/translate"
+awk '{ print "-ksn " $3 " -pin " $2 }' "$work/cards" | made -calcpinblock -pan $pan -bdk $kpv |
+  paste -d' ' - "$work/cards" | awk '{ print "-ksn " $4 " -pinblock " $1 }' >"$work/dukpt"
+awk '{ print "-ksn " $4 " -pin " $2 }' "$work/cards" |
+  made -calcpinblock -format 4 -pan $pan -bdkaes $bdkaes |
+  paste -d' ' - "$work/cards" | awk '{ print "-ksn " $5 " -pinblockaes " $1 }' >"$work/dukptaes"
+# An issuer's authorisation check: ARQCs the program made for each card, under an IMK with
+# option A, the EMV common session key and padding 2, each with its own ATC; all must verify.
+arqc_settings="-imk $kpv -mkd a -skd emv -acpad 2"
 acdata=0000000040000000000000000124800004800001241911050152BF45851800001C03A06010
-arqc_settings=(-imk $imk -mkd a -skd emv -acpad 2)
 awk -v d=$acdata '{ printf "-pan %s -psn 01 -atc %04X -acdata %s\n", $1, NR % 65536, d }' \
   "$work/cards" >"$work/calcarqc"
-"$bin" -batch -calcarqc "${arqc_settings[@]}" <"$work/calcarqc" | cut -f2 |
-  paste -d' ' "$work/calcarqc" - | awk '{ $(NF + 1) = $NF; $(NF - 1) = "-arqc"; print }' \
-  >"$work/verifyarqc"
-# Format-0 blocks under the three-key KPE, made by the program itself, to translate.
-"$bin" -batch -calcpinblock -kpe $kpe <"$work/calcpinblock" | cut -f2 |
-  paste -d' ' - "$work/cards" | awk '{ print "-pinblock " $1 " -pan " $2 }' >"$work/translate"
+# shellcheck disable=SC2086
+made -calcarqc $arqc_settings <"$work/calcarqc" | paste -d' ' "$work/calcarqc" - |
+  awk '{ $(NF + 1) = $NF; $(NF - 1) = "-arqc"; print }' >"$work/verifyarqc"
+# shellcheck disable=SC2086
+"$bin" -batch -verifyarqc $arqc_settings <"$work/verifyarqc" | grep -qv '^0	Y$' &&
+  { echo "an ARQC the program made does not verify" >&2; exit 1; }
 
-# name, then the command line of the batch
+# name | requests file | the batch's command line | the floor's arguments
 workloads=(
-  "-calcpvv|-calcpvv -pvki 1 -kpvfile $work/kpv"
-  "-calcpinblock, three-key KPE|-calcpinblock -kpe $kpe"
-  "-verifypan|-verifypan"
-  "-translate, format 0 to format 4|-translate -kpe $kpe -toformat 4 -tokpeaes $aes"
-  "-verifyarqc, locked IMK|-verifyarqc -locked ${arqc_settings[*]}"
+  "-calcpvv|calcpvv|-calcpvv -pvki 1 -kpvfile $work/kpv|calcpvv $kpv"
+  "-calcpinblock, three-key KPE|calcpinblock|-calcpinblock -kpe $kpe|calcpinblock $kpe"
+  "-verifypan|verifypan|-verifypan|verifypan"
+  "-translate, format 0 to format 4|translate|-translate -kpe $kpe -toformat 4 -tokpeaes $aes|translate $kpe $aes"
+  "DUKPT block, Triple-DES|dukpt|-uncalcpinblock -pan $pan -bdk $kpv|dukpt $kpv $pan"
+  "DUKPT block, AES|dukptaes|-uncalcpinblock -format 4 -pan $pan -bdkaes $bdkaes|dukptaes $bdkaes $pan"
+  "-verifyarqc, locked IMK|verifyarqc|-verifyarqc -locked $arqc_settings|verifyarqc $kpv"
 )
 
 # Wall-clock and CPU seconds (user + system, children included) of a command, on one line.
@@ -65,55 +90,45 @@ timed() {
   local TIMEFORMAT='%R %U %S'
   { time "$@" >/dev/null; } 2>&1 | awk '{ print $1, $2 + $3 }'
 }
-instructions() { instructions_of "$bin" "$@"; }
-instructions_of() {
+# Instructions of a run in an empty environment, as bench/startup.sh counts them.
+instructions() {
   env -i valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
     sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
 
-printf '%-34s %14s %14s %16s\n' "batch of" "requests/s" "per CPU s" "instructions/req"
+printf '%-34s %12s %12s %12s %10s %6s\n' "batch of" "requests/s" "per CPU s" "instr./req" \
+  "floor" "ratio"
 for workload in "${workloads[@]}"; do
-  name=${workload%%|*}
-  read -ra args <<<"${workload#*|}"
-  file=$work/${args[0]#-}
+  IFS='|' read -r name file line floorArgs <<<"$workload"
+  read -ra args <<<"$line"
+  read -ra floorArgs <<<"$floorArgs"
+  file=$work/$file
   "$bin" -batch "${args[@]}" <"$file" | grep -qv '^0	' &&
     { echo "$name: a request failed" >&2; exit 1; }
-  if [ "${args[0]}" = -verifyarqc ] && "$bin" -batch "${args[@]}" <"$file" | grep -qv '^0	Y$'; then
-    echo "$name: an ARQC did not verify" >&2
-    exit 1
-  fi
+  # The floor must answer as the batch does (blocks with a random fill: their status only).
+  keep=cat
+  case ${floorArgs[0]} in calcpinblock | translate) keep="cut -f1" ;; esac
+  cmp -s <("$floor" "${floorArgs[@]}" <"$file" | $keep) <("$bin" -batch "${args[@]}" <"$file" | $keep) ||
+    { echo "$name: the floor does not answer as the batch does" >&2; exit 1; }
   batch_run() { "$bin" -batch "${args[@]}" <"$file"; }
   read -r wall cpu < <(timed batch_run)
   head -n "$counted" "$file" >"$work/counted"
-  full=$(instructions -batch "${args[@]}" <"$work/counted")
-  empty=$(instructions -batch "${args[@]}" </dev/null)
+  full=$(instructions "$bin" -batch "${args[@]}" <"$work/counted")
+  empty=$(instructions "$bin" -batch "${args[@]}" </dev/null)
+  floorFull=$(instructions "$floor" "${floorArgs[@]}" <"$work/counted")
+  floorEmpty=$(instructions "$floor" "${floorArgs[@]}" </dev/null)
   awk -v name="$name" -v n="$requests" -v w="$wall" -v c="$cpu" -v f="$full" -v e="$empty" \
-    -v k="$counted" 'BEGIN { printf "%-34s %14.0f %14.0f %16.0f\n", name, n / w, n / c, (f - e) / k }'
-  if [ "${args[0]}" = -verifyarqc ]; then
-    arqc_batch=$(awk -v f="$full" -v e="$empty" -v k="$counted" 'BEGIN { print (f - e) / k }')
-  fi
+    -v ff="$floorFull" -v fe="$floorEmpty" -v k="$counted" 'BEGIN {
+    mine = (f - e) / k; lean = (ff - fe) / k
+    printf "%-34s %12.0f %12.0f %12.0f %10.0f %6.2f\n", name, n / w, n / c, mine, lean, mine / lean
+  }'
 done
-
-# The floor of the -verifyarqc batch: bench/floor.cpp on the same requests, built on the same
-# library; its answers must be the batch's.
-cmake -S "$here" -B "$build" -DTOLVANE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target floor -j2 >/dev/null
-floor=$build/bench/floor
-cmp -s <("$floor" verifyarqc $imk <"$work/verifyarqc") \
-  <("$bin" -batch -verifyarqc "${arqc_settings[@]}" <"$work/verifyarqc") ||
-  { echo "floor: its answers differ from the batch's" >&2; exit 1; }
-head -n "$counted" "$work/verifyarqc" >"$work/counted"
-floor_full=$(instructions_of "$floor" verifyarqc $imk <"$work/counted")
-floor_empty=$(instructions_of "$floor" verifyarqc $imk </dev/null)
-awk -v b="$arqc_batch" -v f="$floor_full" -v e="$floor_empty" -v k="$counted" 'BEGIN {
-  floor = (f - e) / k
-  printf "-verifyarqc floor (bench/floor.cpp): %.0f instructions per request; batch / floor %.2f\n", \
-    floor, b / floor
-}'
+printf '%-34s %12s\n' "an empty batch (-calcpvv)" \
+  "$(instructions "$bin" -batch -calcpvv -pvki 1 -kpvfile "$work/kpv" </dev/null) instructions"
 
 singles_run() {
-  head -n "$singles" "$work/cards" | while read -r pan pin; do
-    "$bin" -calcpvv -pvki 1 -kpvfile "$work/kpv" -pan "$pan" -pin "$pin"
+  head -n "$singles" "$work/cards" | while read -r card pin _; do
+    "$bin" -calcpvv -pvki 1 -kpvfile "$work/kpv" -pan "$card" -pin "$pin"
   done
 }
 read -r single_wall single_cpu < <(timed singles_run)

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "cli/csv.hpp"
 #include "cli/errors.hpp"
+#include "cli/option_table.hpp"
 #include "cli/platform.hpp"
 #include "cli/run.hpp"
 #include "cli/walk.hpp"
@@ -125,13 +127,31 @@ public:
   bool next(std::u16string_view &argument) override;
 
 private:
-  // A word with quotes, backslashes or bytes beyond ASCII.
+  // A line of plain ASCII words (no quote, backslash or byte from 0x80 up) of at most
+  // kPlainLine bytes, the common request: widened whole at once, and its words found in a mask
+  // of its blanks. False for any other line, which goes word by word.
+  [[gnu::noinline]] bool takePlainLine();
+  // A word of the general path, and one with quotes, backslashes or bytes beyond ASCII.
+  [[gnu::noinline]] bool nextWord(std::u16string_view &argument);
   bool nextQuoted(std::u16string_view &argument);
+
+  static constexpr std::size_t kPlainLine = 64;
+  static constexpr std::size_t kPlainWords = 16;
 
   std::string_view line_;
   std::size_t position_ = 0;
   SecretString<char> &scratch_;
   SecretBuffer<char16_t> &words_;
+  bool started_ = false;
+  // The words of a plain line, found at once; taken_ of them given so far.
+  std::size_t plainWords_ = 0;
+  std::size_t taken_ = 0;
+  // Left unfilled until the line is split: a request costs what it uses.
+  struct Word {
+    const char16_t *data;
+    std::size_t size;
+  };
+  Word plain_[kPlainWords];
 };
 
 // Input lines, one at a time. Each line is left in the buffer and wiped, its line end with it,
@@ -139,9 +159,7 @@ private:
 // buffer has kLineSlack bytes more than it reads into, for LineWords.
 class LineReader {
 public:
-  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity + kLineSlack) {
-    buffer_->resize(kInputCapacity + kLineSlack);
-  }
+  explicit LineReader(ByteSource &in) : in_(in), buffer_(kInputCapacity + kLineSlack) {}
 
   // The next line without its line end, or false at the end of input. A line that outgrows
   // the limit is dropped as it arrives and only reported as too long. beforeRead is called
@@ -150,10 +168,12 @@ public:
   bool next(std::string_view &line, bool &tooLong, BeforeRead beforeRead);
 
 private:
-  char *data() { return buffer_->data(); }
+  char *data() { return buffer_.data(); }
 
   ByteSource &in_;
-  SecretString<char> buffer_; // bytes [begin_, end_) are not yet consumed
+  // Bytes [begin_, end_) are not yet consumed. Its memory is not filled beforehand: a read fills
+  // what is used, and what was used is wiped as it goes (see next) and when it is destroyed.
+  SecretBuffer<char> buffer_;
   std::size_t lineStart_ = 0;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
@@ -200,7 +220,47 @@ bool LineReader::next(std::string_view &line, bool &tooLong, BeforeRead beforeRe
     }
     atEnd_ = *count == 0;
     end_ += *count;
+    // LineWords may look at the bytes after a line: they are zeros, never what the memory held.
+    std::memset(data() + end_, 0, kLineSlack);
+    buffer_.commit(0, end_ + kLineSlack);
   }
+}
+
+// The words of one CSV record: for each column, its option word and the field as its value,
+// or for a switch the word alone when the field holds 1. An empty field leaves its word out.
+class CsvWords final : public ArgumentSource {
+public:
+  CsvWords(std::span<const Option *const> columns, const SecretString<char> &storage,
+           const std::vector<CsvField> &fields, SecretBuffer<char16_t> &words)
+      : columns_(columns), storage_(storage), fields_(fields), words_(words) {}
+  bool next(std::u16string_view &argument) override;
+
+private:
+  std::span<const Option *const> columns_;
+  const SecretString<char> &storage_;
+  const std::vector<CsvField> &fields_;
+  SecretBuffer<char16_t> &words_;
+  std::size_t column_ = 0;
+  bool valueNext_ = false;
+};
+
+enum class AnswerForm : std::uint8_t { Tab, JsonLines, Csv };
+
+// The value of the last -ref among words that its rule takes, or empty. Never throws: a word the
+// source cannot give ends the search.
+std::u16string_view refAmong(ArgumentSource &words) {
+  static const Option &ref = *findOption(u"-ref");
+  std::u16string_view found;
+  try {
+    std::u16string_view word;
+    while (words.next(word)) {
+      if (word == ref.word() && words.next(word) && ref.accepts(word)) {
+        found = word;
+      }
+    }
+  } catch (const excWithText &) {
+  }
+  return found;
 }
 
 class Batch {
@@ -213,9 +273,17 @@ public:
   int run(const CommandLine &base);
 
 private:
-  // text: bytes, or code units below 256 standing for the bytes of their value.
-  template <typename Units> void answer(int status, Outcome outcome, const Units &text);
+  // text: bytes, or code units below 256 standing for the bytes of their value. ref: the
+  // request's identifier, or empty.
+  template <typename Units>
+  void answer(int status, Outcome outcome, const Units &text, std::u16string_view ref = {});
   void flushAnswers();
+  // Reads the header of a CSV batch and writes the header of its answers; false when the input
+  // is empty. Throws excCL_MalformedParameter for a column no request may give.
+  bool readCsvHeader(const CommandLine &base);
+  // The next line, or with CSV the next record, however many lines it spans.
+  template <typename BeforeRead>
+  bool nextRequest(std::string_view &line, bool &tooLong, BeforeRead beforeRead);
 
   LineReader lines_;
   TextWriter &out_;
@@ -228,32 +296,123 @@ private:
   CollectingWriter requestErr_{errBytes_};
   SecretBuffer<char> answers_; // answer lines not yet handed to out_
   SecretString<char16_t> answerText_;
-  bool jsonl_ = false;
+  AnswerForm form_ = AnswerForm::Tab;
+  // CSV: the option of each column, whether one is -ref, a record spanning lines, its fields.
+  std::vector<const Option *> columns_;
+  bool csvRef_ = false;
+  SecretString<char> record_{kMaxRequestLine};
+  SecretString<char> fieldBytes_{kMaxRequestLine};
+  std::vector<CsvField> fields_;
 };
 
-template <typename Units> void Batch::answer(int status, Outcome outcome, const Units &text) {
+template <typename Units>
+void Batch::answer(int status, Outcome outcome, const Units &text, std::u16string_view ref) {
   // Escaped, a byte takes at most six; the rest of a line is short.
-  if (answers_.size() + 6 * text.size() + 64 > answers_.capacity()) {
+  if (answers_.size() + 6 * (text.size() + ref.size()) + 64 > answers_.capacity()) {
     flushAnswers();
   }
+  constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
+  const std::string_view kind = kinds[static_cast<std::size_t>(outcome)];
   char *out = answers_.end();
   const auto put = [&out](std::string_view bytes) {
     out = std::copy(bytes.begin(), bytes.end(), out);
   };
-  if (!jsonl_) {
+  switch (form_) {
+  case AnswerForm::Tab:
     *out++ = status == 0 ? '0' : '1';
     *out++ = '\t';
     out = writeEscaped(out, text);
     *out++ = '\n';
-  } else {
-    constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
-    put(status == 0 ? R"({"status":0,"kind":")" : R"({"status":1,"kind":")");
-    put(kinds[static_cast<std::size_t>(outcome)]);
+    break;
+  case AnswerForm::JsonLines:
+    if (!ref.empty()) {
+      put(R"({"ref":")");
+      out = writeJsonString(out, ref);
+      put(R"(",)");
+    } else {
+      put("{");
+    }
+    put(status == 0 ? R"("status":0,"kind":")" : R"("status":1,"kind":")");
+    put(kind);
     put(R"(","text":")");
     out = writeJsonString(out, text);
     put("\"}\n");
+    break;
+  case AnswerForm::Csv:
+    if (csvRef_) {
+      out = writeCsvField(out, ref);
+      *out++ = ',';
+    }
+    put(status == 0 ? "0," : "1,");
+    out = writeCsvField(out, kind);
+    *out++ = ',';
+    out = writeCsvField(out, text);
+    put("\r\n");
+    break;
   }
   answers_.commit(static_cast<std::size_t>(out - answers_.end()));
+}
+
+bool Batch::readCsvHeader(const CommandLine &base) {
+  std::string_view line;
+  bool tooLong = false;
+  if (!lines_.next(line, tooLong, [] {})) {
+    return false;
+  }
+  if (tooLong || !splitCsvRecord(line, fieldBytes_, fields_)) {
+    throw excCL_MalformedParameter(u"csv header is not one line of option words");
+  }
+  for (const CsvField &field : fields_) {
+    Text word(u"-");
+    decodeArgument(std::string_view(fieldBytes_->data() + field.offset, field.size), word);
+    const Option *option = findOption(word);
+    const Text column = Text(u"csv column ") + word.substr(1);
+    if (option == nullptr) {
+      throw excCL_MalformedParameter(column + u" is not an option word");
+    }
+    if (option->help != Help::None || option->notInRequest) {
+      throw excCL_MalformedParameter(column + u" is not allowed in a batch request");
+    }
+    if (base.locked && !lockedRefusal(base, *option).empty()) {
+      throw excCL_MalformedParameter(column + u": " + lockedRefusal(base, *option));
+    }
+    csvRef_ = csvRef_ || option->text == &CommandLine::ref;
+    columns_.push_back(option);
+  }
+  fieldBytes_.clear();
+  constexpr std::string_view plain = "status,kind,text\r\n";
+  out_.writeBytes(csvRef_ ? "ref," : "");
+  out_.writeBytes(plain);
+  return true;
+}
+
+template <typename BeforeRead>
+bool Batch::nextRequest(std::string_view &line, bool &tooLong, BeforeRead beforeRead) {
+  if (form_ != AnswerForm::Csv) {
+    return lines_.next(line, tooLong, beforeRead);
+  }
+  // A record whose quoted field holds a line end goes on in the next line; its lines are joined
+  // with LF, the line end the reader took away.
+  record_.clear();
+  bool more = false;
+  do {
+    if (!lines_.next(line, tooLong, beforeRead)) {
+      tooLong = more; // a quote left open at the end of the input
+      line = {};
+      return more;
+    }
+    if (tooLong || record_->size() + line.size() + 1 > kMaxRequestLine) {
+      tooLong = true;
+      return true;
+    }
+    if (more) {
+      record_->push_back('\n');
+    }
+    record_->append(line);
+    more = !splitCsvRecord(*record_, fieldBytes_, fields_);
+  } while (more);
+  line = *record_;
+  return true;
 }
 
 void Batch::flushAnswers() {
@@ -271,17 +430,21 @@ int Batch::run(const CommandLine &base) {
   int result = 0;
   std::string_view line;
   bool tooLong = false;
-  jsonl_ = base.jsonl;
+  form_ = base.csv ? AnswerForm::Csv : base.jsonl ? AnswerForm::JsonLines : AnswerForm::Tab;
   // The two streams of a single run, standard error unit-buffered and tied as there.
   requestErr_.setUnitBuffered(true);
   requestErr_.tie(&requestOut_);
+  if (form_ == AnswerForm::Csv && !readCsvHeader(base)) {
+    return 0;
+  }
   // A signal to stop ends the batch at a line boundary, every answer computed written whole.
   catchStopSignals();
   out_.setLineAnswers(true);
+  CommandLine request;
   // Whoever writes the requests may be waiting for the answers before sending more. A batch
   // that waits holds no key that only its requests named: the keys kept for the requests that
   // follow are dropped whenever it reads more input.
-  while (!stopRequested() && lines_.next(line, tooLong, [this] {
+  while (!stopRequested() && nextRequest(line, tooLong, [this] {
     flushAnswers();
     keys_.clear();
   })) {
@@ -290,7 +453,11 @@ int Batch::run(const CommandLine &base) {
     if (tooLong) {
       answer(status, outcome, kTooLong);
     } else {
-      LineWords words(line, scratch_, words_);
+      LineWords lineWords(line, scratch_, words_);
+      CsvWords csvWords(columns_, fieldBytes_, fields_, words_);
+      ArgumentSource &words =
+          form_ == AnswerForm::Csv ? static_cast<ArgumentSource &>(csvWords) : lineWords;
+      request.ref = {};
       {
         CollectingWriter &out = requestOut_;
         CollectingWriter &err = requestErr_;
@@ -299,7 +466,7 @@ int Batch::run(const CommandLine &base) {
         status = guarded(
             out, err,
             [&] {
-              const CommandLine request = walkRequest(base, words, keys_);
+              walkRequest(base, words, keys_, request);
               computeAnswer(request, *answerText_);
               if (!std::all_of(answerText_->begin(), answerText_->end(),
                                [](char16_t unit) { return unit < 256 && unit != u'\n'; })) {
@@ -313,21 +480,72 @@ int Batch::run(const CommandLine &base) {
         out.reset();
         err.reset();
       }
+      if (request.ref.empty() && status != 0) {
+        // A request that failed before its -ref was walked is still answered with it, so that
+        // an engine joining answers to requests by it finds this one too. The words of the
+        // first walk are done with: their answer is in outBytes_ or errBytes_.
+        words_.clear();
+        LineWords again(line, scratch_, words_);
+        CsvWords againCsv(columns_, fieldBytes_, fields_, words_);
+        request.ref =
+            refAmong(form_ == AnswerForm::Csv ? static_cast<ArgumentSource &>(againCsv) : again);
+      }
       if (outcome == Outcome::Answer && outBytes_->empty()) {
-        answer(status, outcome, *answerText_);
+        answer(status, outcome, *answerText_, request.ref);
       } else {
         // Only a run that fails without printing the usage text has nothing on standard output.
-        answer(status, outcome, outBytes_->empty() ? *errBytes_ : *outBytes_);
+        answer(status, outcome, outBytes_->empty() ? *errBytes_ : *outBytes_, request.ref);
       }
+      request.ref = {};
       answerText_.clear();
       words_.clear();
       outBytes_.clear();
       errBytes_.clear();
+      fieldBytes_.clear();
     }
     result = status == 0 ? result : 1;
   }
   flushAnswers();
-  return stopRequested() ? 1 : result;
+  if (stopRequested()) {
+    // Fewer answers than requests, and this: how a caller tells a batch that stopped early from
+    // requests that failed.
+    throw excSystemFailure(u"batch stopped by a signal before the end of its input");
+  }
+  return result;
+}
+
+bool CsvWords::next(std::u16string_view &argument) {
+  for (; column_ < columns_.size(); ++column_, valueNext_ = false) {
+    const CsvField field = column_ < fields_.size() ? fields_[column_] : CsvField{0, 0};
+    const std::string_view bytes(storage_->data() + field.offset, field.size);
+    if (bytes.empty()) {
+      continue;
+    }
+    const Option &option = *columns_[column_];
+    if (!valueNext_) {
+      if (!option.takesValue() && bytes != "1") {
+        throw excCL_MalformedParameter(Text(u"csv column ") + Text(option.word().substr(1)) +
+                                       u" is a switch: 1 or nothing");
+      }
+      argument = option.word();
+      valueNext_ = option.takesValue();
+      if (!valueNext_) {
+        ++column_;
+      }
+      return true;
+    }
+    // Decoded as a program argument is, beside the other words of the record.
+    Secret<Text> decoded;
+    decodeArgument(bytes, *decoded);
+    char16_t *const start = words_.end();
+    std::copy(decoded->begin(), decoded->end(), start);
+    words_.commit(decoded->size());
+    argument = std::u16string_view(start, decoded->size());
+    ++column_;
+    valueNext_ = false;
+    return true;
+  }
+  return false;
 }
 
 } // namespace
@@ -343,7 +561,80 @@ std::optional<std::size_t> MemoryByteSource::read(char *buffer, std::size_t capa
   return count;
 }
 
+bool LineWords::takePlainLine() {
+#if defined(__SSE2__)
+  const std::size_t length = line_.size();
+  if (length >= kPlainLine) {
+    return false;
+  }
+  // Sixteen bytes at a time, also past the end of the line (kLineSlack), whose bytes are masked
+  // out of the tests; what was written for them is wiped with the words.
+  char16_t *const to = words_.end();
+  const __m128i zero = _mm_setzero_si128();
+  std::uint64_t special = 0;
+  std::uint64_t blanks = 0; // bit i: byte i of the line is a blank
+  for (std::size_t at = 0; at < length; at += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line_.data() + at));
+    const __m128i blank =
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\t')));
+    // The movemask of x itself adds the bytes of 0x80 and up.
+    const __m128i odd = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\\'))),
+        x);
+    special |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(odd))) << at;
+    blanks |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(blank))) << at;
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), _mm_unpacklo_epi8(x, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at + 8), _mm_unpackhi_epi8(x, zero));
+  }
+  words_.commit(0, (length + 15) / 16 * 16);
+  const std::uint64_t inLine = (std::uint64_t{1} << length) - 1;
+  if ((special & inLine) != 0) {
+    return false;
+  }
+  // The words are the runs of bytes that are not blanks, bytes past the end counting as blanks:
+  // a word starts at a set bit whose right neighbour (the byte before) is clear, and ends at a
+  // clear bit whose right neighbour is set.
+  const std::uint64_t word = ~blanks & inLine;
+  std::uint64_t starts = word & ~(word << 1);
+  std::uint64_t ends = ~word & (word << 1);
+  std::size_t count = 0;
+  for (; starts != 0 && count < kPlainWords; ++count) {
+    const auto first = static_cast<std::size_t>(std::countr_zero(starts));
+    const auto last = static_cast<std::size_t>(std::countr_zero(ends));
+    plain_[count] = Word{to + first, last - first};
+    starts &= starts - 1;
+    ends &= ends - 1;
+  }
+  if (starts != 0) {
+    return false; // more words than room: word by word after all
+  }
+  plainWords_ = count;
+  words_.commit(length);
+  return true;
+#else
+  return false;
+#endif
+}
+
 bool LineWords::next(std::u16string_view &argument) {
+  if (!started_) {
+    started_ = true;
+    if (!takePlainLine()) {
+      plainWords_ = kPlainWords + 1; // never plain
+    }
+  }
+  if (plainWords_ > kPlainWords) {
+    return nextWord(argument);
+  }
+  if (taken_ == plainWords_) {
+    return false;
+  }
+  const Word &word = plain_[taken_++];
+  argument = std::u16string_view(word.data, word.size);
+  return true;
+}
+
+bool LineWords::nextWord(std::u16string_view &argument) {
   while (position_ < line_.size() && isBlank(line_[position_])) {
     ++position_;
   }

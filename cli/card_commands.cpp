@@ -45,7 +45,7 @@ void checkVerifyPan(const CommandLine &cl) {
 }
 
 void answerVerifyPan(const CommandLine &cl, Text &answer) {
-  answer += luhnCheck(cl.pan) ? u"Y" : u"N";
+  answer.push_back(luhnCheck(cl.pan) ? u'Y' : u'N');
 }
 
 void checkFixPan(const CommandLine &cl) {
@@ -79,8 +79,8 @@ void checkVerifyCvv(const CommandLine &cl) { checkCvv(cl, true); }
 
 void answerVerifyCvv(const CommandLine &cl, Text &answer) {
   const KeySlot &cvk = *cl.key(Role::Cvk);
-  answer +=
-      verifyCvv(cl.pan, cl.expiry, cl.serviceCode, cl.cvv, keyA(cvk), cvk.cipher()) ? u"Y" : u"N";
+  answer.push_back(
+      verifyCvv(cl.pan, cl.expiry, cl.serviceCode, cl.cvv, keyA(cvk), cvk.cipher()) ? u'Y' : u'N');
 }
 
 } // namespace tolvane

@@ -14,7 +14,7 @@ void CommandLine::check() const {
         u"one of -verify, -calcpvv, or -calcpinblock must be specified");
   }
   checkCommand(*this);
-  for (const KeyRole &role : kKeyRoles) {
+  for (const KeyRole &role : anyGuard ? std::span(kKeyRoles) : std::span<const KeyRole>()) {
     if (!guards[static_cast<std::size_t>(role.role)].empty() && key(role.role) == nullptr) {
       throw excCL_RequiredParameterMissing(guardWithoutKeyMessage(role.role));
     }
@@ -22,19 +22,19 @@ void CommandLine::check() const {
 }
 
 void CommandLine::checkGuards() const {
-  for (const KeyRole &role : kKeyRoles) {
+  for (const KeyRole &role : anyGuard ? std::span(kKeyRoles) : std::span<const KeyRole>()) {
     const std::u16string_view expected = guards[static_cast<std::size_t>(role.role)];
     if (expected.empty()) {
       continue;
     }
     // The guard names the first bytes of the check value; whether they match tells nothing
     // more than the answer would, but the comparison is made in constant time all the same.
-    std::array<std::uint8_t, 5> given{};
-    hexToBytes(expected, given.data());
+    std::array<std::uint8_t, 5> guard{};
+    hexToBytes(expected, guard.data());
     const CheckValue &actual = key(role.role)->checkValue();
     const std::size_t count = std::min(expected.size() / 2, actual.size);
     if (count != expected.size() / 2 ||
-        !constantTimeEqual(std::span(given.data(), count), std::span(actual.bytes.data(), count))) {
+        !constantTimeEqual(std::span(guard.data(), count), std::span(actual.bytes.data(), count))) {
       throw excProblem(guardMismatchMessage(role.role));
     }
   }

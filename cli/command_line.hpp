@@ -39,6 +39,8 @@ struct ShortBytes {
   std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
 };
 
+struct Option;
+
 struct CommandLine {
   // Throws for the first check the command line fails: no command, the command's own checks,
   // a guard without its key.
@@ -46,6 +48,11 @@ struct CommandLine {
   // Throws excProblem "KPV check value does not match" (or KPE, CVK, BDK...) when a key's check
   // value does not begin as its guard says. Run after check(), before the command.
   void checkGuards() const;
+
+  // Which fields a walk has given (by the field number of their option rows): under -locked a
+  // request may not give one the command line gave.
+  void markGiven(std::uint8_t field) { given[field / 64] |= std::uint64_t{1} << (field % 64); }
+  bool wasGiven(std::uint8_t field) const { return ((given[field / 64] >> (field % 64)) & 1) != 0; }
 
   // The key of a role, or null when none was given.
   const KeySlot *key(Role role) const { return keys[static_cast<std::size_t>(role)]; }
@@ -56,6 +63,14 @@ struct CommandLine {
   void (*checkCommand)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
 
+  // The options a request's walk changed, so that the next request starts again from its
+  // command line by putting back only those; changedCount past the room: all of it.
+  std::array<const Option *, 8> changed{};
+  std::size_t changedCount = 0;
+  std::array<std::uint64_t, 4> given{}; // see markGiven
+  bool request = false;                 // a request of a batch, walked on top of its command line
+  bool pinFromBlockOnly = false;        // the command's PIN comes from a block in a locked batch
+  bool anyGuard = false;                // some -ROLEkcv was given
   std::array<const KeySlot *, kRoleCount> keys{};       // the slots the key words filled
   std::array<std::u16string_view, kRoleCount> guards{}; // -ROLEkcv: 4 or 6 hex digits
   std::u16string_view pan;         // as typed; Luhn-checked by the PIN commands unless suppressLuhn
@@ -69,6 +84,8 @@ struct CommandLine {
   bool batch = false;         // -batch was walked on the command line
   bool jsonl = false;         // a batch answers in JSON Lines
   bool locked = false;        // a batch's requests may give per-card data only
+  bool csv = false;           // a batch reads and answers CSV records
+  std::u16string_view ref;    // a request's identifier, echoed in its answer
 
   // IBM 3624 offsets, under the KPV.
   std::u16string_view validationData;                       // 1..16 hex digits when given

@@ -109,24 +109,69 @@ bool acceptsKeyValue(KeyWord word, std::u16string_view value) {
          holds(wordsOf(keyRole(word.role), word.form).hexSizes, value.size() / 2) && allHex(value);
 }
 
+namespace {
+
+// The word that gives the key: "-kpeaesfile".
+Text wordOf(KeyWord word) {
+  static constexpr std::u16string_view suffixes[] = {u"", u"file", u"aes", u"aesfile", u"kcv"};
+  return Text(u"-") + Text(keyRole(word.role).name) +
+         Text(suffixes[static_cast<std::size_t>(word.form)]);
+}
+
+// Hex digits and at most one line end after them, and nothing else: a key written as text.
+bool holdsHexText(std::span<const std::uint8_t> bytes) {
+  std::size_t end = bytes.size();
+  if (end > 0 && bytes[end - 1] == '\n') {
+    end -= end > 1 && bytes[end - 2] == '\r' ? 2U : 1U;
+  }
+  if (end == 0) {
+    return false;
+  }
+  for (std::size_t i = 0; i < end; ++i) {
+    if (!isHexDigit(static_cast<char16_t>(bytes[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
 void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatch) {
   const KeyWords &words = wordsOf(keyRole(word.role), word.form);
   const CipherFamily family = familyOf(word.form);
-  Secret<std::array<std::uint8_t, 33>> bytes;
+  // Room for the longest key written as hex with a CR LF after it, and one byte more.
+  constexpr std::size_t kTextRoom = 2 * 64 + 3;
+  Secret<std::array<std::uint8_t, kTextRoom>> bytes;
   std::size_t count = 0;
   if (word.form == KeyForm::Hex || word.form == KeyForm::AesHex) {
     hexToBytes(value, bytes->data());
     count = value.size() / 2;
   } else {
-    const auto read =
-        readFilePrefix(value, bytes->data(), std::min(words.fileReadLimit, bytes->size()), inBatch);
-    if (!read) {
+    // -kpvfile keeps the rules it has always had: one read of at most its limit, the bytes taken
+    // as they are, and the one message for a file that cannot be read.
+    const bool original = word.role == Role::Kpv && word.form == KeyForm::File;
+    int error = 0;
+    const auto read = readFilePrefix(value, bytes->data(),
+                                     original ? words.fileReadLimit : kTextRoom, inBatch, &error);
+    if (!read && original) {
       throw excCL_MalformedParameter(u"could not open key file");
     }
-    if (!holds(words.fileSizes, *read)) {
+    if (!read) {
+      throw excCL_MalformedParameter(Text(u"could not open key file ") + Text(value) + u" for " +
+                                     wordOf(word) + u": " + fileErrorText(error));
+    }
+    if (!original && holdsHexText(std::span(bytes->data(), *read))) {
+      KeyWord hex = word;
+      hex.form = family == CipherFamily::Aes ? KeyForm::AesHex : KeyForm::Hex;
+      throw excCL_MalformedParameter(Text(u"key file ") + Text(value) + u" for " + wordOf(word) +
+                                     u" holds hexadecimal text: give it as " + wordOf(hex) +
+                                     u" HEX, or convert the file with xxd -r -p");
+    }
+    count = std::min(*read, words.fileReadLimit);
+    if (!holds(words.fileSizes, count)) {
       throw excCL_MalformedParameter(wrongFileLengthMessage(word));
     }
-    count = *read;
   }
   if (words.keep != 0) {
     count = std::min(count, words.keep);

@@ -73,6 +73,7 @@ struct OptionSpec {
   Help help = Help::None;
   void (*check)(const CommandLine &commandLine) = nullptr;
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
+  bool pinFromBlockWhenLocked = false;
   std::optional<KeyWord> key{};
   bool data = false;
 };
@@ -90,7 +91,8 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Command,
      .line = u"compute a PVV from components",
      .check = checkCalcPvv,
-     .answer = answerCalcPvv},
+     .answer = answerCalcPvv,
+     .pinFromBlockWhenLocked = true},
     {.word = u"-calcpinblock",
      .group = OptionGroup::Command,
      .line = u"make a pinblock from plaintext PIN and components",
@@ -120,12 +122,14 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Command,
      .line = u"compute the IBM 3624 offset of a PIN",
      .check = checkCalcOffset,
-     .answer = answerCalcOffset},
+     .answer = answerCalcOffset,
+     .pinFromBlockWhenLocked = true},
     {.word = u"-verifyoffset",
      .group = OptionGroup::Command,
      .line = u"verify a pinblock or PIN against an IBM 3624 offset",
      .check = checkVerifyOffset,
-     .answer = answerVerifyOffset},
+     .answer = answerVerifyOffset,
+     .pinFromBlockWhenLocked = true},
     {.word = u"-calccvv",
      .group = OptionGroup::Command,
      .line = u"compute a CVV, CVV2 or iCVV from components",
@@ -182,6 +186,14 @@ constexpr OptionSpec kOptions[] = {
     {.word = u"-helpall",
      .group = OptionGroup::Command,
      .line = u"print every option word with its line (this list)",
+     .help = Help::EveryWord},
+    {.word = u"--help",
+     .group = OptionGroup::Command,
+     .line = u"the same as -helpall",
+     .help = Help::EveryWord},
+    {.word = u"-h",
+     .group = OptionGroup::Command,
+     .line = u"the same as -helpall",
      .help = Help::EveryWord},
 
     // Values.
@@ -319,6 +331,15 @@ constexpr OptionSpec kOptions[] = {
      .rule = {Chars::Hex, 20, 20, 24},
      .bytes = &CL::ksn,
      .data = true},
+    {.word = u"-ref",
+     .group = OptionGroup::Value,
+     .placeholder = u"TEXT",
+     .line = u"with -batch: an identifier echoed in the answer",
+     .missing = u"missing ref",
+     .refused = u"ref must be 1 to 64 characters from ! to ~",
+     .rule = {Chars::Visible, 1, 64},
+     .text = &CL::ref,
+     .data = true},
     {.word = u"-workingkey",
      .group = OptionGroup::Value,
      .line = u"AES DUKPT working key (default aes128)",
@@ -454,6 +475,11 @@ constexpr OptionSpec kOptions[] = {
      .group = OptionGroup::Switch,
      .line = u"with -batch: answer in JSON Lines",
      .flag = &CL::jsonl,
+     .notInRequest = true},
+    {.word = u"-csv",
+     .group = OptionGroup::Switch,
+     .line = u"with -batch: CSV in (a header of words) and out",
+     .flag = &CL::csv,
      .notInRequest = true},
 };
 
@@ -670,6 +696,25 @@ constexpr ChoiceLists makeChoiceLists() {
 }
 constexpr ChoiceLists kChoiceLists = makeChoiceLists();
 
+// Whether two rows fill the same field: the same member, or the same key role.
+constexpr bool sameField(const OptionSpec &a, const OptionSpec &b) {
+  if (a.key || b.key) {
+    return a.key && b.key && a.key->role == b.key->role &&
+           (a.key->form == KeyForm::CheckValue) == (b.key->form == KeyForm::CheckValue);
+  }
+  return (a.text != nullptr && a.text == b.text) || (a.number != nullptr && a.number == b.number) ||
+         (a.bytes != nullptr && a.bytes == b.bytes) || (a.flag != nullptr && a.flag == b.flag);
+}
+
+constexpr std::uint8_t fieldOf(std::size_t row) {
+  for (std::size_t first = 0; first < row; ++first) {
+    if (sameField(kSpecs[first], kSpecs[row])) {
+      return static_cast<std::uint8_t>(first);
+    }
+  }
+  return static_cast<std::uint8_t>(row);
+}
+
 constexpr std::array<Option, kSpecs.size()> makeRows() {
   ChoiceLists lists = kChoiceLists;
   std::array<Option, kSpecs.size()> rows{};
@@ -698,6 +743,8 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.bytes = spec.bytes;
     row.flag = spec.flag;
     row.key = spec.key;
+    row.field = fieldOf(i);
+    row.pinFromBlockWhenLocked = spec.pinFromBlockWhenLocked;
   }
   return rows;
 }
@@ -716,7 +763,7 @@ constexpr std::size_t kLongestWord = 24;
 struct WordIndex {
   std::array<std::uint8_t, kAllOptions.size()> rows{};
   std::array<std::uint16_t, kAllOptions.size()> offsets{}; // where each row's word is in the pool
-  std::array<std::uint64_t, kAllOptions.size()> keys{}; // wordKey of each row, in that order
+  std::array<std::uint64_t, kAllOptions.size()> keys{};    // wordKey of each row, in that order
   std::array<std::uint8_t, kLongestWord + 2> start{};
 };
 
@@ -768,6 +815,9 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
     return true;
   case Characters::Hex:
     return allHex(value);
+  case Characters::Visible:
+    return std::all_of(value.begin(), value.end(),
+                       [](char16_t c) { return c >= 0x21 && c <= 0x7E; });
   case Characters::HexPairs:
     return length % 2 == 0 && allHex(value);
   case Characters::Decimal:

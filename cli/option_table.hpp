@@ -20,8 +20,9 @@ namespace tolvane {
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// The characters a value may hold. HexPairs: hex digits making whole bytes, an even count.
-enum class Characters : std::uint8_t { Any, Decimal, Hex, HexPairs };
+// The characters a value may hold. Visible: ASCII from ! to ~, no blank. HexPairs: hex digits
+// making whole bytes, an even count.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, Visible, HexPairs };
 
 // A value rule: its characters, then its length, both checked before anything is stored.
 struct ValueRule {
@@ -76,6 +77,10 @@ struct Option {
   std::uint8_t choiceList = 0; // 1 + the index of its list of values; 0: none
   std::uint8_t command = 0;    // 1 + the index of its functions; 0: not a command
   bool checksValue = false;    // some value may be refused (a PAN is taken as it comes)
+  std::uint8_t field = 0;      // rows that fill the same field share this number
+  // A command that verifies a PIN or makes a value from it: in a locked batch whose command line
+  // gives a key to read PIN blocks, its PIN comes from a block, never from -pin.
+  bool pinFromBlockWhenLocked = false;
   ValueRule rule{};
   // Where the value goes: one of these, as the value's kind is.
   std::u16string_view CommandLine::*text = nullptr;

@@ -8,6 +8,7 @@
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
+#include "cli/walk.hpp"
 #include "pin/ibm3624.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
@@ -27,6 +28,8 @@ int pvvValue(std::u16string_view pvv) {
 std::u16string_view firstFour(std::u16string_view pin) { return pin.substr(0, 4); }
 
 const Cipher *cipherOf(const KeySlot *key) { return key != nullptr ? &key->cipher() : nullptr; }
+
+using NoBytes = std::span<const std::uint8_t>;
 
 void require(bool given, const char16_t *message) {
   if (!given) {
@@ -126,6 +129,20 @@ NaturalPinInputs naturalPinInputsOf(const CommandLine &cl) {
   return {cl.validationData, cl.validationPad.front(), cl.decimalisation};
 }
 
+// -calcpvv and -calcoffset read the PIN from a block, as an HSM makes a PVV or an offset when a
+// cardholder selects a PIN. A -calcpvv command line of the original words alone, which gives
+// -pinblock without -pin, keeps asking for -pin: the block is its PIN's source only with -format,
+// or in a batch.
+bool calcPvvFromBlock(const CommandLine &cl) {
+  return cl.pin.empty() && !cl.pinBlockHex.empty() &&
+         (cl.request || commandLineGave(cl, u"-format"));
+}
+
+// The PIN of a command that takes it from a block or from -pin.
+Secret<Text> pinOf(const CommandLine &cl, bool fromBlock) {
+  return fromBlock ? pinOfBlock(cl, formatOf(cl)) : Secret<Text>(Text(cl.pin));
+}
+
 bool offsetMatches(const CommandLine &cl, std::u16string_view pin) {
   return verifyPinOffset(pin, cl.offset, naturalPinInputsOf(cl), cl.key(Role::Kpv)->cipher());
 }
@@ -171,17 +188,22 @@ void checkVerify(const CommandLine &cl) {
 void answerVerify(const CommandLine &cl, Text &answer) {
   const Secret<Text> pin = pinOfBlock(cl, formatOf(cl));
   const int computed = computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher());
-  answer += computed == pvvValue(cl.pvv) ? u"Y" : u"N";
+  answer.push_back(computed == pvvValue(cl.pvv) ? u'Y' : u'N');
 }
 
 void checkCalcPvv(const CommandLine &cl) {
   checkPan(cl);
-  require(!cl.pan.empty() && cl.pvki >= 0 && !cl.pin.empty() && cl.key(Role::Kpv),
+  const bool fromBlock = calcPvvFromBlock(cl);
+  require(!cl.pan.empty() && cl.pvki >= 0 && (fromBlock || !cl.pin.empty()) && cl.key(Role::Kpv),
           u"calcpvv requires -pan, -pvki, -pin, and either of -kpv or -kpvfile");
+  if (fromBlock) {
+    checkBlockWords(cl, formatOf(cl));
+  }
 }
 
 void answerCalcPvv(const CommandLine &cl, Text &answer) {
-  appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(cl.pin), cl.key(Role::Kpv)->cipher()));
+  const Secret<Text> pin = pinOf(cl, calcPvvFromBlock(cl));
+  appendPvv(answer, computePvv(cl.pan, cl.pvki, firstFour(*pin), cl.key(Role::Kpv)->cipher()));
 }
 
 void checkCalcPinBlock(const CommandLine &cl) {
@@ -245,6 +267,18 @@ void answerTranslate(const CommandLine &cl, Text &answer) {
     throw excProblem(Text(u"a format ") + Text(from.name) +
                      u" pinblock may not be translated to format " + Text(to.name));
   }
+  // The input key of a DUKPT block is a derived two-key one: never single DES.
+  const KeySlot *fromKey = cl.key(Role::Bdk) != nullptr ? nullptr : cl.key(Role::Kpe);
+  const KeySlot *toKey = cl.key(Role::ToKpe);
+  switch (translationKeyProblem(cipherOf(fromKey), fromKey ? fromKey->bytes() : NoBytes{},
+                                cipherOf(toKey), toKey ? toKey->bytes() : NoBytes{})) {
+  case TranslationKeyProblem::None:
+    break;
+  case TranslationKeyProblem::SingleDes:
+    throw excProblem(u"a PIN may not be translated to a single-DES key from a stronger one");
+  case TranslationKeyProblem::WeakDes:
+    throw excProblem(u"a PIN may not be translated to a key with a weak or semi-weak DES part");
+  }
   const Secret<Text> pin = pinOfBlock(cl, from);
   if (pin->size() > to.maxPinLength) {
     Text refusal(u"format ");
@@ -257,16 +291,29 @@ void answerTranslate(const CommandLine &cl, Text &answer) {
             makePinBlock(to, *pin, cl.pan, cipherOf(cl.key(Role::ToKpe)), systemRandom())->span());
 }
 
+// As -verifyoffset: the PIN comes from the block when one is given, otherwise from -pin.
 void checkCalcOffset(const CommandLine &cl) {
-  require(!cl.pin.empty() && !cl.validationData.empty() && cl.key(Role::Kpv),
+  const bool fromBlock = !cl.pinBlockHex.empty();
+  const PinBlockFormat &format = formatOf(cl);
+  const bool panNeeded = fromBlock && checkPanFor(cl, format);
+  require((fromBlock || !cl.pin.empty()) && !cl.validationData.empty() && cl.key(Role::Kpv),
           u"calcoffset requires -pin, -valdata, and either of -kpv or -kpvfile");
+  if (fromBlock) {
+    require(!panNeeded || !cl.pan.empty(), u"calcoffset requires -pan with -pinblock");
+    checkBlockWords(cl, format);
+    return;
+  }
   if (cl.pin.size() > kLongestOffsetPin) {
     throw excCL_MalformedParameter(kOffsetPinLength);
   }
 }
 
 void answerCalcOffset(const CommandLine &cl, Text &answer) {
-  answer += *pinOffset(cl.pin, naturalPinInputsOf(cl), cl.key(Role::Kpv)->cipher());
+  const Secret<Text> pin = pinOf(cl, !cl.pinBlockHex.empty());
+  if (pin->size() > kLongestOffsetPin) {
+    throw excProblem(kOffsetPinLength);
+  }
+  answer += *pinOffset(*pin, naturalPinInputsOf(cl), cl.key(Role::Kpv)->cipher());
 }
 
 // The PIN comes from the block when one is given (which then needs the PAN, as for
@@ -307,7 +354,7 @@ void answerVerifyOffset(const CommandLine &cl, Text &answer) {
     }
     matches = offsetMatches(cl, *pin);
   }
-  answer += matches ? u"Y" : u"N";
+  answer.push_back(matches ? u'Y' : u'N');
 }
 
 } // namespace tolvane

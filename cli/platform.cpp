@@ -1,6 +1,7 @@
 #include "cli/platform.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -141,7 +142,13 @@ bool waitFor(int fd, short events, int deadline);
 } // namespace
 
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch) {
+                                          std::size_t capacity, bool inBatch, int *error) {
+  const auto failed = [error](int code) {
+    if (error != nullptr) {
+      *error = code;
+    }
+    return std::nullopt;
+  };
   int fd = -1;
   {
     // In a batch a FIFO without a writer must not stop every request behind it: the open does
@@ -150,7 +157,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (inBatch ? O_NONBLOCK : 0));
   }
   if (fd < 0) {
-    return std::nullopt;
+    return failed(errno);
   }
   struct stat info {};
   const bool known = ::fstat(fd, &info) == 0;
@@ -166,6 +173,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     }
   }
   std::optional<std::size_t> result;
+  int why = known ? EISDIR : errno;
   if (known && !S_ISDIR(info.st_mode)) {
     std::size_t total = 0;
     bool ok = true;
@@ -188,6 +196,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
       }
       if (n < 0) {
         ok = false;
+        why = errno == EAGAIN ? ETIMEDOUT : errno;
         break;
       }
       if (n == 0) {
@@ -200,7 +209,26 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
     }
   }
   ::close(fd);
+  if (!result) {
+    return failed(why);
+  }
   return result;
+}
+
+Text fileErrorText(int error) {
+  if (error == ETIMEDOUT) {
+    return u"no data within one second";
+  }
+  // The C locale's text, which nothing changes: "No such file or directory".
+  const char *text = std::strerror(error);
+  Text out;
+  for (const char *c = text; *c != '\0'; ++c) {
+    out += static_cast<char16_t>(static_cast<unsigned char>(*c));
+  }
+  if (!out.empty() && out[0] >= u'A' && out[0] <= u'Z') {
+    out[0] = static_cast<char16_t>(out[0] - u'A' + u'a');
+  }
+  return out;
 }
 
 void ignoreWriteSignals() {
@@ -308,20 +336,46 @@ void catchStopSignals() {
 bool stopRequested() { return stopSignalled != 0; }
 
 RandomSource &systemRandom() {
+  // The operating system's bytes, taken 4 KiB at a time: one system call serves many random
+  // fills. Every byte is wiped as it is handed out, and what is left when the program ends.
   class SystemRandom final : public RandomSource {
   public:
+    SystemRandom(const SystemRandom &) = delete;
+    SystemRandom &operator=(const SystemRandom &) = delete;
+    SystemRandom() = default;
+    ~SystemRandom() override { wipeBytes(pool_.data(), pool_.size()); }
+
     void fill(std::span<std::uint8_t> bytes) override {
       while (!bytes.empty()) {
-        const ssize_t n = ::getrandom(bytes.data(), bytes.size(), 0);
+        if (used_ == pool_.size()) {
+          refill();
+        }
+        const std::size_t count = std::min(bytes.size(), pool_.size() - used_);
+        std::copy_n(pool_.data() + used_, count, bytes.data());
+        wipeBytes(pool_.data() + used_, count);
+        used_ += count;
+        bytes = bytes.subspan(count);
+      }
+    }
+
+  private:
+    void refill() {
+      std::size_t got = 0;
+      while (got < pool_.size()) {
+        const ssize_t n = ::getrandom(pool_.data() + got, pool_.size() - got, 0);
         if (n < 0 && errno == EINTR) {
           continue;
         }
         if (n <= 0) {
           throw excSystemFailure(u"no random bytes from the operating system");
         }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
+        got += static_cast<std::size_t>(n);
       }
+      used_ = 0;
     }
+
+    std::array<std::uint8_t, 4096> pool_{};
+    std::size_t used_ = 4096;
   };
   static SystemRandom random;
   return random;

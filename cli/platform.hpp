@@ -38,8 +38,13 @@ std::string encodeArgument(std::u16string_view text);
 // batch's own standard input, which carries the requests, or a terminal when that input is one:
 // excCL_MalformedParameter. There a FIFO is given one second in all to deliver its bytes, and a
 // stop signal ends the wait; what came by then is what was read.
+// When it returns nullopt and error is given, *error says why: an errno value, EISDIR for a
+// folder, ETIMEDOUT for a FIFO that gave no data in time.
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch);
+                                          std::size_t capacity, bool inBatch, int *error = nullptr);
+
+// Why a file could not be read, as a message says it: "no such file or directory".
+Text fileErrorText(int error);
 
 // A reader that went away, or a file-size limit reached, must show as a failed write reported
 // with status 1, not as a silent death by signal.

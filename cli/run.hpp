@@ -43,6 +43,12 @@ int guarded(TextWriter &out, TextWriter &err, Body body, Outcome *outcome = null
       printUsage(help.showAll, out);
     }
     wrote = Outcome::Usage;
+    // A usage text that could not be written is a failed answer like any other.
+    if (!out.flush()) {
+      err.write(u"Horror!  Unknown exception");
+      status = 1;
+      wrote = Outcome::Error;
+    }
   } catch (const excProblem &problem) {
     err.write(u"problem:  ");
     err.write(problem.text);

@@ -33,6 +33,13 @@ bool namesBatch(std::span<const Text> args) {
   return false;
 }
 
+// A locked batch whose command line gives a key to read PIN blocks with, for a command that
+// verifies a PIN or makes a value from one: a request that could name the PIN itself would make
+// the batch an oracle that tries every PIN of a card in milliseconds.
+bool pinOnlyFromBlocks(const CommandLine &cl) {
+  return cl.pinFromBlockOnly && (cl.key(Role::Kpe) != nullptr || cl.key(Role::Bdk) != nullptr);
+}
+
 // The value of a decimal or enumerated option, which its rule has accepted.
 std::int32_t numberOf(const Option &option, std::u16string_view value) {
   if (option.choiceList != 0) {
@@ -65,10 +72,12 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
   if (option.command != 0) {
     cl.checkCommand = option.functions().check;
     cl.answer = option.functions().answer;
+    cl.pinFromBlockOnly = option.pinFromBlockWhenLocked;
   } else if (option.key) {
     const auto role = static_cast<std::size_t>(option.key->role);
     if (option.key->form == KeyForm::CheckValue) {
       cl.guards[role] = value;
+      cl.anyGuard = true;
     } else {
       KeySlot &slot = keys.slots[role];
       cl.keys[role] = &slot;
@@ -98,9 +107,10 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);
     }
-    if (inRequest && cl.locked && !option->data) {
-      throw excCL_MalformedParameter(Text(option->word()) +
-                                     u" is fixed by the command line of this batch (-locked)");
+    if (inRequest && cl.locked) {
+      if (const Text refusal = lockedRefusal(cl, *option); !refusal.empty()) {
+        throw excCL_MalformedParameter(refusal);
+      }
     }
     std::u16string_view value;
     if (option->takesValue()) {
@@ -110,6 +120,13 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
       if (option->checksValue && !option->accepts(value)) {
         throw excCL_MalformedParameter(option->refusedMessage());
       }
+    }
+    // Noted before it is applied: a word whose value fails half-way (a key file that cannot be
+    // read) has already changed its field.
+    if (!inRequest) {
+      cl.markGiven(option->field);
+    } else if (cl.changedCount++ < cl.changed.size()) {
+      cl.changed[cl.changedCount - 1] = option;
     }
     apply(*option, value, cl, keys, inRequest, inBatch);
   }
@@ -122,21 +139,78 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys) {
   ArgvArgumentSource source(args.empty() ? args : args.subspan(1));
   walk(source, cl, keys, false, namesBatch(args));
   if (!cl.batch) {
-    if (cl.jsonl || cl.locked) {
-      throw excCL_RequiredParameterMissing(cl.jsonl ? u"jsonl requires -batch"
-                                                    : u"locked requires -batch");
+    if (cl.jsonl || cl.locked || cl.csv || !cl.ref.empty()) {
+      throw excCL_RequiredParameterMissing(cl.jsonl    ? u"jsonl requires -batch"
+                                           : cl.locked ? u"locked requires -batch"
+                                           : cl.csv    ? u"csv requires -batch"
+                                                       : u"ref requires -batch");
     }
     cl.check();
+  } else if (cl.jsonl && cl.csv) {
+    throw excCL_MalformedParameter(u"jsonl and csv must not be given together");
   }
   return cl;
 }
 
-CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys) {
-  CommandLine cl = base;
-  cl.batch = false;
-  walk(words, cl, keys, true, true);
-  cl.check();
-  return cl;
+Text lockedRefusal(const CommandLine &base, const Option &option) {
+  // Per-card data only, and not even that where the command line gave it: a batch meant for
+  // CVV2 (service code 000) must not answer for a stripe's service code.
+  if (!option.data || base.wasGiven(option.field)) {
+    return Text(option.word()) + u" is fixed by the command line of this batch (-locked)";
+  }
+  if (option.text == &CommandLine::pin && pinOnlyFromBlocks(base)) {
+    return u"-pin is refused in this batch: the PIN comes from a pinblock only (-locked)";
+  }
+  return {};
+}
+
+bool commandLineGave(const CommandLine &cl, std::u16string_view word) {
+  const Option *option = findOption(word);
+  return option != nullptr && cl.wasGiven(option->field);
+}
+
+namespace {
+
+// Puts back in request what option changed there, from base.
+void restore(const Option &option, const CommandLine &base, CommandLine &request) {
+  if (option.text != nullptr) {
+    request.*option.text = base.*option.text;
+  } else if (option.number != nullptr) {
+    request.*option.number = base.*option.number;
+  } else if (option.bytes != nullptr) {
+    request.*option.bytes = base.*option.bytes;
+  } else if (option.flag != nullptr) {
+    request.*option.flag = base.*option.flag;
+  } else if (option.command != 0) {
+    request.checkCommand = base.checkCommand;
+    request.answer = base.answer;
+    request.pinFromBlockOnly = base.pinFromBlockOnly;
+  } else if (option.key) {
+    const auto role = static_cast<std::size_t>(option.key->role);
+    request.keys[role] = base.keys[role];
+    request.guards[role] = base.guards[role];
+    request.anyGuard = base.anyGuard;
+  }
+}
+
+} // namespace
+
+void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
+                 CommandLine &request) {
+  // A request starts from its command line: the first one copies it whole, the next ones put
+  // back only what the one before changed.
+  if (!request.request || request.changedCount > request.changed.size()) {
+    request = base;
+    request.batch = false;
+    request.request = true;
+  } else {
+    for (std::size_t i = 0; i < request.changedCount; ++i) {
+      restore(*request.changed[i], base, request);
+    }
+  }
+  request.changedCount = 0;
+  walk(words, request, keys, true, true);
+  request.check();
 }
 
 } // namespace tolvane

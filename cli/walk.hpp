@@ -15,9 +15,21 @@ namespace tolvane {
 // excCL_MalformedParameter or excCL_RequiredParameterMissing for the leftmost problem.
 CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys);
 
-// One request of a batch: the values of base (which has batch set), then words walked on top of
-// them as if they followed on the command line, their keys going into keys, then the checks.
-// Throws as above; -batch among the words is refused.
-CommandLine walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys);
+// One request of a batch, into request: the values of base (which has batch set), then words
+// walked on top of them as if they followed on the command line, their keys going into keys,
+// then the checks. Throws as above, leaving in request what was walked until then (its -ref,
+// say); -batch among the words is refused.
+void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
+                 CommandLine &request);
+
+struct Option;
+
+// Why a request of a locked batch may not give option, or empty when it may: every word but
+// per-card data, per-card data that the command line gave, and -pin where the PIN comes from
+// blocks only.
+Text lockedRefusal(const CommandLine &base, const Option &option);
+
+// Whether the command line (not a request) gave word, or another word that fills its field.
+bool commandLineGave(const CommandLine &commandLine, std::u16string_view word);
 
 } // namespace tolvane

@@ -57,11 +57,6 @@ void TextWriter::writeBytes(std::string_view bytes) {
   }
 }
 
-bool TextWriter::flush() {
-  drain();
-  return !failed_;
-}
-
 FdWriter::~FdWriter() { flush(); }
 
 bool FdWriter::sink(const char *bytes, std::size_t count) {

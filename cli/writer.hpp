@@ -23,7 +23,12 @@ public:
   // Bytes exactly as given, no conversion, handed on at once (after what is pending).
   void writeBytes(std::string_view bytes);
   // Hands every pending byte to the sink; false once the stream has failed.
-  bool flush();
+  bool flush() {
+    if (used_ != 0) {
+      drain();
+    }
+    return !failed_;
+  }
   // After a flush: the stream may be written again, even if it had failed.
   void reset() { failed_ = false; }
 

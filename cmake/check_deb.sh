@@ -7,6 +7,7 @@
 set -eu
 
 build=${1:?usage: check_deb.sh BUILD-DIR}
+here=$(cd "$(dirname "$0")" && pwd)
 cd "$build"
 
 log=$(mktemp)
@@ -36,11 +37,16 @@ check() {
   esac
 }
 check ./usr/bin/tolvane '-rwxr-xr-x'
-for file in man/man1/tolvane.1.gz bash-completion/completions/tolvane zsh/site-functions/_tolvane \
+for file in man/man1/tolvane.1.gz bash-completion/completions/tolvane zsh/vendor-completions/_tolvane \
   fish/vendor_completions.d/tolvane.fish doc/tolvane/copyright doc/tolvane/changelog.gz \
   lintian/overrides/tolvane; do
   check "./usr/share/$file" '-rw-r--r--'
 done
+
+if grep -q site-functions "$tmp/contents"; then
+  echo "check_deb.sh: the package puts a zsh completion where Debian's zsh does not look" >&2
+  failed=1
+fi
 
 if [ "$(dpkg-deb -f "$deb" Package)" != tolvane ]; then
   echo "check_deb.sh: package name is not tolvane" >&2
@@ -55,6 +61,17 @@ if [ "$failed" -eq 0 ]; then
   else
     echo "check_deb.sh: packaged program answered '$answer', not Y" >&2
     failed=1
+  fi
+  # zsh's own completion, run from where the package put it, and that folder is one zsh searches.
+  if command -v zsh >/dev/null 2>&1; then
+    if ! zsh -fc 'print -l $fpath' | grep -qx /usr/share/zsh/vendor-completions; then
+      echo "check_deb.sh: this zsh does not search /usr/share/zsh/vendor-completions" >&2
+      failed=1
+    fi
+    bash "$here/../tests/completion_test.sh" zsh "$tmp/root/usr/bin/tolvane" \
+      "$tmp/root/usr/share/zsh/vendor-completions" || failed=1
+  else
+    echo "check_deb.sh: zsh not found, the packaged zsh completion not run (apt-get install zsh)"
   fi
 fi
 

@@ -48,7 +48,12 @@ add_custom_command(OUTPUT ${tolvane_completions} ${tolvane_generated}/entry.dict
 add_custom_target(tolvane_completions ALL DEPENDS ${tolvane_completions})
 install(FILES ${tolvane_generated}/tolvane.bash
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tolvane)
-install(FILES ${tolvane_generated}/_tolvane DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+# zsh: cmake --install puts the completion in site-functions, which a zsh built from source
+# searches; Debian's zsh searches vendor-completions instead, so the package carries it there.
+install(FILES ${tolvane_generated}/_tolvane DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions
+  COMPONENT zsh_site)
+install(FILES ${tolvane_generated}/_tolvane
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${tolvane_generated}/tolvane.fish
   DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 # Only the package carries the lintian overrides: cmake --install leaves them out.
@@ -83,16 +88,50 @@ set(CPACK_PACKAGE_NAME tolvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tolvane developers")
 set(CPACK_PACKAGE_CONTACT "Tolvane developers <maintainers@users.noreply.c-seed-ebcdf952.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "payment-card PIN tool: Visa PVV, ISO 9564 format-0 PIN blocks, Luhn")
-# Lines of the long description, wrapped for the 80-column display of package tools.
-string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
-  "tolvane computes the Visa PIN Verification Value (PVV) of a PIN, builds"
-  "and takes apart ISO 9564 format-0 PIN blocks, in the clear or enciphered"
-  "with single DES or two- or three-key Triple DES, verifies a PIN block"
-  "against a PVV, and checks or repairs the Luhn check digit of a card"
-  "number. It takes everything on its command line and prints one answer"
-  "per run.")
+# The package says what the tool does in the README's own words: its first sentence is the
+# summary, and the paragraph and list under it, rewrapped for the 80-column display of package
+# tools, the long description.
+file(READ ${PROJECT_SOURCE_DIR}/README.md tolvane_readme)
+string(REGEX MATCH "\n# Tolvane\n\n(.*)\n\nEverything is given" tolvane_found "\n${tolvane_readme}")
+set(tolvane_long "${CMAKE_MATCH_1}")
+string(REGEX MATCH "^Tolvane is (an? )?([^.]*)\\." tolvane_found "${tolvane_long}")
+if(NOT tolvane_found)
+  message(FATAL_ERROR "README.md: no summary under its title for the package description")
+endif()
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CMAKE_MATCH_2}")
+# Markdown out: code spans, links to sections.
+string(REGEX REPLACE "`([^`]*)`" "\\1" tolvane_long "${tolvane_long}")
+string(REGEX REPLACE "\\[([^]]*)\\]\\([^)]*\\)" "\\1" tolvane_long "${tolvane_long}")
+# Each list item, and the text before the list, is filled to 79 columns on its own; the items
+# are indented (" - ", and hang under it), which package tools show as they stand.
+string(REPLACE ";" "<semicolon>" tolvane_long "${tolvane_long}")
+string(REPLACE "\n- " "; - " tolvane_long "${tolvane_long}")
+set(CPACK_PACKAGE_DESCRIPTION "")
+foreach(block IN LISTS tolvane_long)
+  string(REGEX MATCHALL "[^ \n]+" block_words "${block}")
+  set(line "")
+  if(block MATCHES "^ - ")
+    set(line " -")
+    list(REMOVE_AT block_words 0)
+  endif()
+  foreach(word IN LISTS block_words)
+    string(LENGTH "${line} ${word}" width)
+    if(line STREQUAL "")
+      set(line "${word}")
+    elseif(width GREATER 79)
+      string(APPEND CPACK_PACKAGE_DESCRIPTION "${line}\n")
+      set(line "   ${word}")
+      if(NOT block MATCHES "^ - ")
+        set(line "${word}")
+      endif()
+    else()
+      string(APPEND line " ${word}")
+    endif()
+  endforeach()
+  string(APPEND CPACK_PACKAGE_DESCRIPTION "${line}\n")
+endforeach()
+string(STRIP "${CPACK_PACKAGE_DESCRIPTION}" CPACK_PACKAGE_DESCRIPTION)
+string(REPLACE "<semicolon>" ";" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

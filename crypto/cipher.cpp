@@ -48,6 +48,8 @@ void decryptAes(const CipherSchedule &s, const std::uint8_t *in, std::uint8_t *o
   decryptBlock(s.aes, in, out);
 }
 
+void prepareAes(CipherSchedule &s) noexcept { prepareAesDecryption(s.aes); }
+
 void wipeDes(CipherSchedule &s) noexcept { wipe(s.des); }
 void wipeTdes(CipherSchedule &s) noexcept { wipe(s.tdes); }
 void wipeAes(CipherSchedule &s) noexcept { std::destroy_at(&s.aes); } // wipes itself
@@ -62,11 +64,11 @@ constexpr CipherEntry kCiphers[] = {
      nullptr, wipeTdes},
     {A::Tdes3, F::Des, u"three-key Triple-DES", 24, 8, scheduleTdes3, encryptTdes, decryptTdes,
      nullptr, wipeTdes},
-    {A::Aes128, F::Aes, u"AES-128", 16, 16, scheduleAes<16>, encryptAes, decryptAes, nullptr,
+    {A::Aes128, F::Aes, u"AES-128", 16, 16, scheduleAes<16>, encryptAes, decryptAes, prepareAes,
      wipeAes},
-    {A::Aes192, F::Aes, u"AES-192", 24, 16, scheduleAes<24>, encryptAes, decryptAes, nullptr,
+    {A::Aes192, F::Aes, u"AES-192", 24, 16, scheduleAes<24>, encryptAes, decryptAes, prepareAes,
      wipeAes},
-    {A::Aes256, F::Aes, u"AES-256", 32, 16, scheduleAes<32>, encryptAes, decryptAes, nullptr,
+    {A::Aes256, F::Aes, u"AES-256", 32, 16, scheduleAes<32>, encryptAes, decryptAes, prepareAes,
      wipeAes},
 };
 

@@ -1,5 +1,7 @@
 #include "pin/pin_block.hpp"
 
+#include "keys/key_strength.hpp"
+
 namespace tolvane {
 
 // Each format file defines its row.
@@ -16,6 +18,23 @@ std::span<const PinBlockFormat *const> pinBlockFormats() { return kFormats; }
 
 bool mayTranslate(const PinBlockFormat &from, const PinBlockFormat &to) {
   return from.translatable && to.translatable && (to.bindsPan || !from.bindsPan);
+}
+
+TranslationKeyProblem translationKeyProblem(const Cipher *from,
+                                            std::span<const std::uint8_t> fromKey, const Cipher *to,
+                                            std::span<const std::uint8_t> toKey) {
+  if (to == nullptr || to->family() != CipherFamily::Des) {
+    return TranslationKeyProblem::None;
+  }
+  if (hasWeakDesPart(toKey)) {
+    return TranslationKeyProblem::WeakDes;
+  }
+  const bool fromSingle =
+      from != nullptr && from->family() == CipherFamily::Des && isSingleDesInEffect(fromKey);
+  if (isSingleDesInEffect(toKey) && !fromSingle) {
+    return TranslationKeyProblem::SingleDes;
+  }
+  return TranslationKeyProblem::None;
 }
 
 const PinBlockFormat *findPinBlockFormat(int number) {

@@ -56,6 +56,15 @@ const PinBlockFormat *findPinBlockFormat(int number);
 // that does not, which would strip the PAN from the PIN.
 bool mayTranslate(const PinBlockFormat &from, const PinBlockFormat &to);
 
+// What refuses the key a translation makes its block under. A PIN never goes to a single-DES key
+// (8 bytes, or Triple-DES parts that repeat) unless it came under one, as in a legacy test setup,
+// nor to a key with a weak or semi-weak DES part. AES to Triple-DES and three-key to two-key stay
+// allowed: networks migrating to AES translate between them every day. No key: in the clear.
+enum class TranslationKeyProblem : std::uint8_t { None, SingleDes, WeakDes };
+TranslationKeyProblem translationKeyProblem(const Cipher *from,
+                                            std::span<const std::uint8_t> fromKey, const Cipher *to,
+                                            std::span<const std::uint8_t> toKey);
+
 Secret<PinBlock> makePinBlock(const PinBlockFormat &format, std::u16string_view pin,
                               std::u16string_view pan, const Cipher *key, RandomSource &random);
 Secret<Text> decodePinBlock(const PinBlockFormat &format, const PinBlock &block,

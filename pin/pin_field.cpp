@@ -8,9 +8,12 @@
 namespace tolvane {
 
 void makePanField(std::span<std::uint8_t, 8> out, std::u16string_view pan) {
+  // The twelve digits left of the check digit, right-aligned: a shorter PAN (possible only with
+  // the Luhn check suppressed, or through a translation from format 4) is preceded by zeros.
   std::uint64_t nibbles = 0;
-  if (pan.size() >= 13) {
-    for (const char16_t c : pan.substr(pan.size() - 13, 12)) {
+  if (!pan.empty()) {
+    const std::u16string_view digits = pan.substr(0, pan.size() - 1);
+    for (const char16_t c : digits.substr(digits.size() > 12 ? digits.size() - 12 : 0)) {
       nibbles = nibbles << 4 | (static_cast<unsigned>(digitValue(c)) & 0xFu);
     }
   }

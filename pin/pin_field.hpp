@@ -18,8 +18,8 @@ namespace tolvane {
 template <typename Fill>
 void makePinField(std::span<std::uint8_t> field, int control, std::u16string_view pin, Fill fill);
 
-// Nibbles 0..3 zero, then the twelve PAN digits left of the check digit. A PAN of fewer than
-// 13 characters (possible only with the Luhn check suppressed) leaves the field all zero.
+// Nibbles 0..3 zero, then the twelve PAN digits left of the check digit, right-aligned: a PAN of
+// fewer than 13 characters has zeros before its digits.
 void makePanField(std::span<std::uint8_t, 8> out, std::u16string_view pan);
 
 // Formats 0 to 3, blocks of 8 bytes: the PIN field in out (made by makePinField) becomes the

@@ -4,8 +4,9 @@ of its own, with the batch's command-line options and then the words the line st
 the answer line must carry that run's status and text. The batch reads its key once from a
 pipe, which a second read would find empty. The same batch under -jsonl must give the same
 statuses and texts, each line valid JSON of the right kind. Then a coprocess exchange,
-unreadable input, and batches stopped by SIGTERM while their answers are read slowly, which
-must end at a line boundary.
+unreadable input, batches stopped by each stop signal while their answers are read slowly, which
+must end at a line boundary, and batches stopped while blocked writing to a reader that reads
+nothing until after the signal, which must end without reading another request.
 
 Usage: batch_check.py TOLVANE
 """
@@ -105,25 +106,57 @@ def main(tolvane):
     if (got.returncode, got.stdout, got.stderr) != (1, b"", b"Horror!  Unknown exception"):
         problems.append(f"unreadable input: {got}")
 
-    # SIGTERM while answers are read slowly: the batch stops at a line boundary with status 1.
+    # Each stop signal while answers are read slowly: the batch stops at a line boundary with
+    # status 1, and no signal ends it by default (which would tear the last line).
     requests = tempfile.TemporaryFile()
     requests.write(b"-pan 4111111111111111 -pin 1234\n" * 400000)
-    for trial in range(20):
+    stops = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1,
+             signal.SIGUSR2, signal.SIGALRM]
+    for trial in range(3 * len(stops)):
+        stop = stops[trial % len(stops)]
         requests.seek(0)
         proc = subprocess.Popen([tolvane, "-batch", "-calcpvv", "-pvki", "1", "-kpv", KEY.hex()],
-                                stdin=requests, stdout=subprocess.PIPE)
+                                stdin=requests, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         got = os.read(proc.stdout.fileno(), 4096 + trial * 97)
         time.sleep(0.01)
-        proc.send_signal(signal.SIGTERM)
+        proc.send_signal(stop)
         while chunk := os.read(proc.stdout.fileno(), 1000):
             got += chunk
             time.sleep(0.0005)
         lines = got.split(b"\n")
         if (proc.wait(timeout=10) != 1 or lines.pop() != b"" or set(lines) != {b"0\t9464"} or
-                len(lines) >= 400000):  # it stopped, rather than answer every request
-            problems.append(f"SIGTERM, trial {trial}: status {proc.returncode}, ends {got[-30:]!r}")
+                len(lines) >= 400000 or  # it stopped, rather than answer every request
+                proc.stderr.read() != b"Horror!  batch stopped by a signal before the end of its input"):
+            problems.append(f"{stop.name}, trial {trial}: status {proc.returncode}, ends {got[-30:]!r}")
 
-    print("\n".join(problems) or f"ok: {len(LINES)} lines and -jsonl, coprocess, unreadable input, SIGTERM")
+    # A stop while blocked writing to a reader that reads nothing until after it: every request
+    # was read (short requests, long answers: more than a pipe holds) and is answered whole, and
+    # the batch ends without waiting for more input on the open pipe.
+    for stop in (signal.SIGTERM, signal.SIGALRM):
+        proc = subprocess.Popen([tolvane, "-batch", "-dukptkeys", "-bdk", KEY.hex()],
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
+        proc.stdin.write(b"-ksn FFFF9876543210E00001\n" * 200)
+        proc.stdin.flush()
+        time.sleep(0.5)
+        proc.send_signal(stop)
+        got, deadline = b"", time.monotonic() + 10
+        while select.select([proc.stdout], [], [], max(0, deadline - time.monotonic()))[0]:
+            if not (chunk := os.read(proc.stdout.fileno(), 65536)):
+                break
+            got += chunk
+        try:
+            status = proc.wait(timeout=1)
+        except subprocess.TimeoutExpired:  # waiting for input it should never read
+            proc.kill()
+            status = "still waiting for input"
+        proc.stdin.close()
+        answers = got.split(b"\n")
+        if status != 1 or answers.pop() != b"" or len(answers) != 200 or len(set(answers)) != 1:
+            problems.append(f"{stop.name} while writing: status {status}, {len(answers)} answers")
+
+    print("\n".join(problems) or
+          f"ok: {len(LINES)} lines and -jsonl, coprocess, unreadable input, seven stop signals")
     return 1 if problems else 0
 
 if __name__ == "__main__":

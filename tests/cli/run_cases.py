@@ -15,7 +15,7 @@ strings in a row, also on indented continuation lines, are joined (args keeps th
 Other keys: file: "name" "bytes" (made in the case's scratch folder first), stdin: "bytes" (otherwise stdin is empty), stdout-to: full|closed|broken-pipe|size-limit [N] (a
 file under a file-size limit of N bytes, 2 if not given; what it holds at the end is the stdout
 compared). "{dir}" in an
-argument stands for the scratch folder. Lines starting with # are comments.
+argument or in the expected stderr stands for the scratch folder. Lines starting with # are comments.
 
 Usage: run_cases.py [--wrapper "valgrind ..."] TOLVANE CASEFILE...
 """
@@ -104,7 +104,7 @@ def run_case(binary, wrapper, case):
         finally:
             if sink not in (None, subprocess.PIPE):
                 sink.close()
-        return proc.returncode, proc.stdout or b"", proc.stderr
+        return proc.returncode, proc.stdout or b"", proc.stderr, root
 
 
 def main(argv):
@@ -122,10 +122,11 @@ def main(argv):
                 counts["skipped"] += 1
                 print(f"skip {name} (not under a wrapper)")
                 continue
-            status, stdout, stderr = run_case(argv[1], wrapper, case)
+            status, stdout, stderr, scratch = run_case(argv[1], wrapper, case)
             problems = [f"{what} {got!r}\n      expected {want!r}" for what, got, want in (
                 ("status", status, case["status"]), ("stdout", stdout, b"".join(case["stdout"])),
-                ("stderr", stderr, b"".join(case["stderr"]))) if got != want]
+                ("stderr", stderr, b"".join(case["stderr"]).replace(b"{dir}", scratch)))
+                if got != want]
             if wrapper and status == WRAPPER_FAILURE:
                 problems.insert(0, "the wrapper reported errors (see its log)")
             counts["failed" if problems else "passed"] += 1

@@ -117,29 +117,44 @@ def core_check(binary):
                 return 1
             failed |= report(args, memory_of(core), key, pin)
             os.remove(core)
-        # A batch waiting for more input has wiped the requests it answered (its command line
-        # is still in use): dumped while it waits, as at exit its large buffers are gone.
-        args = ["-batch", "-pan", PAN]
+        # A batch waiting for more input has wiped the requests it answered: their keys, the keys
+        # derived from them, PINs, PIN fields and PANs. Dumped while it waits, as at exit its large
+        # buffers are gone. The requests cover Triple-DES and AES keys and blocks, and both DUKPTs.
+        aes, pan = "4F1B0D7E3A5C92E6B8017D4C3E29A5F0", "5300718264930572"
+        tdes_ksn, aes_ksn = "FFFF9876543210E00005", "0123456789ABCDEF0000002A"
+        derived = []
+        for bdk, ksn in ((["-bdk", KEY], tdes_ksn), (["-bdkaes", aes], aes_ksn)):
+            keys = subprocess.run([binary, "-dukptkeys", "-ksn", ksn] + bdk, capture_output=True).stdout
+            derived += [line.split()[-3] for line in keys.decode().splitlines()]
+        requests = [f"-calcpinblock -pin 97315 -pan {pan} -kpe {kpe}",
+                    f"-calcpvv -pin 11111111197315 -pin 8642 -pvki 1 -pan {pan} -kpv {KEY}",
+                    f"-uncalcpinblock -kpe {kpe} -pan {pan} -pinblock {{0}}",
+                    f"-calcpinblock -format 4 -pin 97315 -pan {pan} -kpeaes {aes}",
+                    f"-uncalcpinblock -format 4 -kpeaes {aes} -pan {pan} -pinblockaes {{3}}",
+                    f"-calcpinblock -pin 97315 -pan {pan} -bdk {KEY} -ksn {tdes_ksn}",
+                    f"-uncalcpinblock -pinblock {{5}} -pan {pan} -bdk {KEY} -ksn {tdes_ksn}",
+                    f"-calcpinblock -format 4 -pin 97315 -pan {pan} -bdkaes {aes} -ksn {aes_ksn}",
+                    f"-uncalcpinblock -format 4 -pinblockaes {{7}} -pan {pan} -bdkaes {aes} -ksn {aes_ksn}"]
+        args = ["-batch"]
         proc = subprocess.Popen([binary] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         answers = []
-        for request in (f"-calcpinblock -pin 97315 -kpe {kpe}",  # the last one decodes its answer
-                        f"-calcpvv -pin 11111111197315 -pin 8642 -pvki 1 -kpv {KEY}",
-                        f"-uncalcpinblock -kpe {kpe} -pinblock {{}}"):
-            proc.stdin.write(request.format(answers[0][2:].decode() if answers else "").encode() + b"\n")
+        for request in requests:
+            proc.stdin.write(request.format(*answers).encode() + b"\n")
             proc.stdin.flush()
-            answers.append(proc.stdout.readline().rstrip(b"\n"))
+            answers.append(proc.stdout.readline().rstrip(b"\n")[2:].decode())
         wait_asleep(proc.pid)  # blocked on its next request, all it was given answered
         subprocess.run(["gdb", "-batch", "-nx", "-p", str(proc.pid), "-ex", f"gcore {core}", "-ex", "detach"],
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         proc.stdin.close()
-        if proc.wait(timeout=10) != 0 or answers[2] != b"0\t97315" or not os.path.exists(core):
-            print(f"the waiting batch did not run as expected: {answers}")
+        if (proc.wait(timeout=10) != 0 or answers[2::2][:4] != ["97315"] * 4 or len(derived) < 12
+                or not os.path.exists(core)):
+            print(f"the waiting batch did not run as expected: {answers}, {len(derived)} derived keys")
             return 1
-        failed |= report(args + ["(waiting)"], memory_of(core), kpe, "97315")
+        failed |= report(args + ["(waiting)"], memory_of(core), " ".join([kpe, aes] + derived), "97315", pan)
     return failed
 
 
-def report(args, memory, keys, pin):
+def report(args, memory, keys, pin, pan=None):
     # Any eight characters of a key count: a released block loses its first bytes to
     # the allocator's bookkeeping, and the rest is still the key. keys: one or more, blank-separated.
     keys = keys.split()
@@ -148,7 +163,11 @@ def report(args, memory, keys, pin):
              "key as UTF-16": [w.encode("utf-16-le") for w in windows],
              "key as bytes": [bytes.fromhex(key[i:i + 16]) for key in keys for i in range(0, len(key), 16)],
              "PIN as ASCII": [pin.encode()], "PIN as UTF-16": [pin.encode("utf-16-le")],
-             "PIN field": [bytes.fromhex("0597315F")]}  # the five-digit PIN in a block
+             # the five-digit PIN in a clear PIN field of format 0 and of format 4
+             "PIN field": [bytes.fromhex("0597315F"), bytes.fromhex("4597315A")]}
+    if pan:
+        forms["PAN as ASCII"] = [pan[i:i + 8].encode() for i in range(len(pan) - 7)]
+        forms["PAN as UTF-16"] = [pan[i:i + 8].encode("utf-16-le") for i in range(len(pan) - 7)]
     found = [name for name, copies in forms.items() if any(c in memory for c in copies)]
     print(f"{'FAIL' if found else 'ok  '} {' '.join(args)}" + (f": {', '.join(found)}" if found else ""))
     return bool(found)

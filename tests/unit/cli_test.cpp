@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "cli/entry.hpp"
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
 #include "cli/writer.hpp"
@@ -58,6 +59,25 @@ TEST(Errors, WhatGivesTheNarrowTextUpToTheFirstWideCharacter) {
   EXPECT_EQ(std::string(e.what()), "caf\xE9");
   EXPECT_EQ(e.narrowText, std::string("caf\xE9\0\0\0", 7)) << "nothing converted after U+0100";
   EXPECT_EQ(static_cast<const void *>(e.what()), e.narrowText.c_str()) << "second call: the copy";
+}
+
+// A newcomer's first guesses reach the list of every word: --help and -h are -helpall.
+TEST(Usage, HelpWordsOfOtherToolsGiveTheListOfEveryWord) {
+  const auto run = [](const char16_t *word, int &status) {
+    const Text args[] = {u"tolvane", word};
+    StringWriter out;
+    StringWriter err;
+    status = runTolvane(args, out, err);
+    return out.bytes() + err.bytes();
+  };
+  int status = -1;
+  const std::string every = run(u"-helpall", status);
+  ASSERT_EQ(status, 0);
+  for (const char16_t *word : {u"--help", u"-h"}) {
+    int other = -1;
+    EXPECT_EQ(run(word, other), every);
+    EXPECT_EQ(other, 0);
+  }
 }
 
 } // namespace
