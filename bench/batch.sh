@@ -4,8 +4,8 @@
 # requests, less an empty batch with the same command line), the same for the lean loop of
 # bench/floor.cpp on the same engine (the floor), and the ratio of the two. Then single
 # processes against one batch for -calcpvv.
-# Every request has its own PAN (with a valid check digit) and PIN, and DUKPT requests their
-# own KSN; keys are given once.
+# Every request has its own PAN (with a valid check digit) and PIN, DUKPT requests their own
+# KSN, and ARQCs their own card and ATC; keys are given once.
 #
 # Usage: bench/batch.sh [build-dir]     (default: build-bench, configured for Release)
 set -euo pipefail
@@ -61,6 +61,18 @@ awk '{ print "-ksn " $3 " -pin " $2 }' "$work/cards" | made -calcpinblock -pan $
 awk '{ print "-ksn " $4 " -pin " $2 }' "$work/cards" |
   made -calcpinblock -format 4 -pan $pan -bdkaes $bdkaes |
   paste -d' ' - "$work/cards" | awk '{ print "-ksn " $5 " -pinblockaes " $1 }' >"$work/dukptaes"
+# An issuer's authorisation check: ARQCs the program made for each card, under an IMK with
+# option A, the EMV common session key and padding 2, each with its own ATC; all must verify.
+arqc_settings="-imk $kpv -mkd a -skd emv -acpad 2"
+acdata=0000000040000000000000000124800004800001241911050152BF45851800001C03A06010
+awk -v d=$acdata '{ printf "-pan %s -psn 01 -atc %04X -acdata %s\n", $1, NR % 65536, d }' \
+  "$work/cards" >"$work/calcarqc"
+# shellcheck disable=SC2086
+made -calcarqc $arqc_settings <"$work/calcarqc" | paste -d' ' "$work/calcarqc" - |
+  awk '{ $(NF + 1) = $NF; $(NF - 1) = "-arqc"; print }' >"$work/verifyarqc"
+# shellcheck disable=SC2086
+"$bin" -batch -verifyarqc $arqc_settings <"$work/verifyarqc" | grep -qv '^0	Y$' &&
+  { echo "an ARQC the program made does not verify" >&2; exit 1; }
 
 # name | requests file | the batch's command line | the floor's arguments
 workloads=(
@@ -70,6 +82,7 @@ workloads=(
   "-translate, format 0 to format 4|translate|-translate -kpe $kpe -toformat 4 -tokpeaes $aes|translate $kpe $aes"
   "DUKPT block, Triple-DES|dukpt|-uncalcpinblock -pan $pan -bdk $kpv|dukpt $kpv $pan"
   "DUKPT block, AES|dukptaes|-uncalcpinblock -format 4 -pan $pan -bdkaes $bdkaes|dukptaes $bdkaes $pan"
+  "-verifyarqc, locked IMK|verifyarqc|-verifyarqc -locked $arqc_settings|verifyarqc $kpv"
 )
 
 # Wall-clock and CPU seconds (user + system, children included) of a command, on one line.

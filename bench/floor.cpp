@@ -12,6 +12,8 @@
 //   translate KPE AESKEY           -pinblock BLOCK -pan PAN (format 0 to format 4)
 //   dukpt BDK PAN                  -ksn KSN -pinblock BLOCK (Triple-DES DUKPT, format 0)
 //   dukptaes BDK PAN               -ksn KSN -pinblockaes BLOCK (AES DUKPT, format 4)
+//   verifyarqc IMK                 -pan PAN -psn PSN -atc ATC -acdata DATA -arqc ARQC
+//                                  (option A, the EMV common session key, padding 2)
 
 #include <algorithm>
 #include <array>
@@ -27,6 +29,9 @@
 #include "card/luhn.hpp"
 #include "crypto/dukpt.hpp"
 #include "crypto/random.hpp"
+#include "emv/card_key.hpp"
+#include "emv/cryptogram.hpp"
+#include "emv/session_key.hpp"
 #include "pin/pin_block.hpp"
 #include "pin/pvv.hpp"
 
@@ -61,10 +66,11 @@ std::vector<std::uint8_t> bytesOf(std::string_view hex) {
   return bytes;
 }
 
-// The words of a line, split at blanks and widened as the engine's text is, into fixed room.
+// The words of a line, split at blanks and widened as the engine's text is, into fixed room:
+// ten words, the longest the 512 hex digits of the data of an ARQC.
 struct Words {
-  std::array<std::array<char16_t, 64>, 4> room{};
-  std::array<std::u16string_view, 4> word;
+  std::array<std::array<char16_t, 512>, 10> room{};
+  std::array<std::u16string_view, 10> word;
 };
 
 void split(const char *line, const char *end, Words &words) {
@@ -82,6 +88,10 @@ void split(const char *line, const char *end, Words &words) {
 
 bool isPin(std::u16string_view pin) { return pin.size() >= 4 && pin.size() <= 14 && allDecimal(pin); }
 
+bool isHex(std::u16string_view text, std::size_t shortest, std::size_t longest) {
+  return text.size() >= shortest && text.size() <= longest && text.size() % 2 == 0 && allHex(text);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -98,7 +108,7 @@ int main(int argc, char **argv) {
   Cipher second;
   std::vector<std::uint8_t> bdk;
   Text dukptPan;
-  if (kind == "calcpvv" || kind == "calcpinblock" || kind == "translate") {
+  if (kind == "calcpvv" || kind == "calcpinblock" || kind == "translate" || kind == "verifyarqc") {
     const auto bytes = key(2);
     first.setKey(algorithm(CipherFamily::Des, bytes.size()), bytes);
   }
@@ -171,6 +181,25 @@ int main(int argc, char **argv) {
         hexToBytes(w3, block.bytes.data());
         answer += *decodePinBlock(*findPinBlockFormat(blockSize == 16 ? 4 : 0), block, dukptPan,
                                   &cipher);
+      }
+    } else if (kind == "verifyarqc") {
+      const std::u16string_view psn = words.word[3], atc = words.word[5], data = words.word[7],
+                                arqc = words.word[9];
+      ok = luhnCheck(w1) && psn.size() == 2 && allDecimal(psn) && isHex(atc, 4, 4) &&
+           isHex(data, 2, 512) && isHex(arqc, 16, 16);
+      if (ok) {
+        const CryptogramKey card(*deriveCardMasterKey(first, w1, psn, CardKeyOption::A));
+        SessionKeyInputs inputs;
+        hexToBytes(atc, inputs.atc.data());
+        const CryptogramKey session(*deriveSessionKey(card, SessionKeyMethod::Emv, inputs));
+        std::array<std::uint8_t, 256> bytes{};
+        hexToBytes(data, bytes.data());
+        std::array<std::uint8_t, 8> given{};
+        hexToBytes(arqc, given.data());
+        answer +=
+            verifyArqc(session, std::span(bytes.data(), data.size() / 2), MacPadding::Bit, given)
+                ? u"Y"
+                : u"N";
       }
     }
     *put++ = ok ? '0' : '1';

@@ -131,6 +131,22 @@ struct CommandLine {
   // Key components: 16, 32 or 48 hex digits each (-component), 32, 48 or 64 (-componentaes).
   TextList components;
   TextList aesComponents;
+  // EMV cryptograms, under the IMK (or a card's own master key). The settings are -1 when not
+  // given; the recipe -cvn fills in those left out.
+  std::u16string_view psn = u"00"; // 2 decimal digits
+  ShortBytes atc;                  // 2 bytes when given
+  ShortBytes un;                   // 4 bytes when given
+  std::u16string_view acData;      // an even number of hex digits when given
+  ShortBytes arqc;                 // 8 bytes when given
+  ShortBytes arc;                  // 2 bytes when given
+  ShortBytes csu;                  // 4 bytes when given
+  ShortBytes propAuth;             // 0 to 8 bytes; none when not given
+  std::int32_t cvn = -1;           // the index of a recipe
+  std::int32_t cardKeyOption = -1; // -mkd: a CardKeyOption
+  std::int32_t sessionKey = -1;    // -skd: a SessionKeyMethod
+  std::int32_t acPadding = -1;     // -acpad: a MacPadding
+  std::int32_t arpcMethod = -1;    // an ArpcMethod
+  std::int32_t arpcKey = -1;       // an ArpcKey
 };
 
 } // namespace tolvane

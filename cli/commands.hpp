@@ -72,6 +72,15 @@ void checkDukptBlockWords(const CommandLine &commandLine, const PinBlockFormat &
 // each command says which role it uses for what. Throws excProblem naming the block's usage and
 // mode, the role's word and what the operation needs. A key given in the clear passes.
 void requireUse(const CommandLine &commandLine, Role role, KeyUse use);
+// EMV cryptograms (emv_commands.cpp).
+void checkCalcArqc(const CommandLine &commandLine);
+void answerCalcArqc(const CommandLine &commandLine, Text &answer);
+void checkVerifyArqc(const CommandLine &commandLine);
+void answerVerifyArqc(const CommandLine &commandLine, Text &answer);
+void checkCalcArpc(const CommandLine &commandLine);
+void answerCalcArpc(const CommandLine &commandLine, Text &answer);
+void checkEmvKeys(const CommandLine &commandLine);
+void answerEmvKeys(const CommandLine &commandLine, Text &answer);
 
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);

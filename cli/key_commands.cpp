@@ -19,10 +19,12 @@ namespace {
 
 // What each KeyUse does, in its order: characters, not pointers, so that nothing is relocated.
 constexpr char16_t kOperations[][20] = {
-    u"make a PIN block", u"read a PIN block",  u"compute a PVV",
-    u"verify a PVV",     u"compute an offset", u"verify an offset",
-    u"compute a CVV",    u"verify a CVV",      u"derive DUKPT keys",
+    u"make a PIN block",  u"read a PIN block", u"compute a PVV",    u"verify a PVV",
+    u"compute an offset", u"verify an offset", u"compute a CVV",    u"verify a CVV",
+    u"derive DUKPT keys", u"derive card keys", u"make cryptograms",
 };
+static_assert(std::size(kOperations) == static_cast<std::size_t>(KeyUse::CardCryptograms) + 1,
+              "one name per KeyUse, in its order");
 
 // "V2 or V0": codes of width characters each, as a list is written.
 void appendCodes(Text &text, std::u16string_view codes, std::size_t width) {

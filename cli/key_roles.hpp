@@ -17,7 +17,7 @@
 namespace tolvane {
 
 // In the order of kKeyRoles.
-enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Kbpk, Key };
+enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Kbpk, Key, Imk, IccMk };
 
 // The words of one family of a role: the key as hex, and as a file of raw bytes.
 struct KeyWords {
@@ -110,6 +110,22 @@ inline constexpr KeyRole kKeyRoles[] = {
              keySizes({16, 24, 32}), 33, u"read a binary AES key from a file (16, 24 or 32 bytes)"},
      .blockLine = u"a key as a key block, for the key commands",
      .kcvLine = u"refuse to run unless the key's check value begins so"},
+    // The issuer master key for application cryptograms, from which each card's master key
+    // is derived; or that card master key itself, where it is known.
+    {.role = Role::Imk,
+     .name = u"imk",
+     .label = u"IMK",
+     .des = {keySizes({16}), 0, u"IMKHEX", u"issuer master key for cryptograms (32 hex digits)",
+             keySizes({16}), 17, u"read a binary IMK from a file (16 bytes)"},
+     .blockLine = u"the IMK as a key block (usage E0, mode X)",
+     .kcvLine = u"refuse to run unless the IMK's check value begins so"},
+    {.role = Role::IccMk,
+     .name = u"iccmk",
+     .label = u"ICCMK",
+     .des = {keySizes({16}), 0, u"ICCMKHEX", u"a card's own master key, instead of -imk",
+             keySizes({16}), 17, u"read a binary ICCMK from a file (16 bytes)"},
+     .blockLine = u"a card's master key as a key block (usage E0)",
+     .kcvLine = u"refuse to run unless ICCMK's check value begins so"},
 };
 
 inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);

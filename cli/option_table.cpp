@@ -7,6 +7,7 @@
 #include "cli/commands.hpp"
 #include "cli/key_block_names.hpp"
 #include "keys/key_block.hpp"
+#include "emv/recipe.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -25,6 +26,29 @@ Choice formatChoice(std::size_t index) {
 template <const auto &List> Choice choiceFrom(std::size_t index) {
   return index < std::size(List) ? List[index] : Choice{};
 }
+
+// The cryptogram versions are the recipe table's own rows.
+Choice recipeChoice(std::size_t index) {
+  const auto recipes = cryptogramRecipes();
+  return index < recipes.size() ? Choice{recipes[index].name, static_cast<std::int32_t>(index)}
+                                : Choice{};
+}
+
+template <typename Enum> constexpr std::int32_t valueOf(Enum value) {
+  return static_cast<std::int32_t>(value);
+}
+
+constexpr Choice kCardKeyOptions[] = {{u"a", valueOf(CardKeyOption::A)},
+                                      {u"b", valueOf(CardKeyOption::B)}};
+constexpr Choice kSessionKeyMethods[] = {{u"none", valueOf(SessionKeyMethod::None)},
+                                         {u"emv", valueOf(SessionKeyMethod::Emv)},
+                                         {u"mastercard", valueOf(SessionKeyMethod::Mastercard)}};
+constexpr Choice kAcPaddings[] = {{u"1", valueOf(MacPadding::Zeros)},
+                                  {u"2", valueOf(MacPadding::Bit)}};
+constexpr Choice kArpcMethods[] = {{u"1", valueOf(ArpcMethod::One)},
+                                   {u"2", valueOf(ArpcMethod::Two)}};
+constexpr Choice kArpcKeys[] = {{u"mk", valueOf(ArpcKey::CardMasterKey)},
+                                {u"sk", valueOf(ArpcKey::SessionKey)}};
 
 constexpr Choice kWorkingKeys[] = {
     {u"aes128", static_cast<std::int32_t>(CipherAlgorithm::Aes128)},
@@ -138,6 +162,26 @@ constexpr OptionSpec kOptions[] = {
      .line = u"print the keys DUKPT derives from the BDK and KSN",
      .check = checkDukptKeys,
      .answer = answerDukptKeys},
+    {.word = u"-calcarqc",
+     .group = OptionGroup::Command,
+     .line = u"compute a card's application cryptogram (ARQC)",
+     .check = checkCalcArqc,
+     .answer = answerCalcArqc},
+    {.word = u"-verifyarqc",
+     .group = OptionGroup::Command,
+     .line = u"verify an ARQC as the card's issuer",
+     .check = checkVerifyArqc,
+     .answer = answerVerifyArqc},
+    {.word = u"-calcarpc",
+     .group = OptionGroup::Command,
+     .line = u"compute the issuer's response cryptogram (ARPC)",
+     .check = checkCalcArpc,
+     .answer = answerCalcArpc},
+    {.word = u"-emvkeys",
+     .group = OptionGroup::Command,
+     .line = u"print a card's master key and session key",
+     .check = checkEmvKeys,
+     .answer = answerEmvKeys},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -409,6 +453,115 @@ constexpr OptionSpec kOptions[] = {
      .refused = u"AES component must be 64, 48 or 32 hex digits",
      .rule = {.characters = Chars::Hex, .shortest = 32, .longest = 64, .step = 16},
      .list = &CL::aesComponents},
+    {.word = u"-psn",
+     .group = OptionGroup::Value,
+     .placeholder = u"PSNDIGITS",
+     .line = u"PAN sequence number (2 digits, default 00)",
+     .missing = u"missing PSN",
+     .refused = u"PSN must be 2 digits",
+     .rule = {Chars::Decimal, 2, 2},
+     .text = &CL::psn,
+     .data = true},
+    {.word = u"-atc",
+     .group = OptionGroup::Value,
+     .placeholder = u"ATCHEX",
+     .line = u"application transaction counter (4 hex digits)",
+     .missing = u"missing ATC",
+     .refused = u"ATC must be 4 hex digits",
+     .rule = {Chars::Hex, 4, 4},
+     .bytes = &CL::atc,
+     .data = true},
+    {.word = u"-un",
+     .group = OptionGroup::Value,
+     .placeholder = u"UNHEX",
+     .line = u"the terminal's unpredictable number (8 hex digits)",
+     .missing = u"missing UN",
+     .refused = u"UN must be 8 hex digits",
+     .rule = {Chars::Hex, 8, 8},
+     .bytes = &CL::un,
+     .data = true},
+    {.word = u"-acdata",
+     .group = OptionGroup::Value,
+     .placeholder = u"DATAHEX",
+     .line = u"the transaction data of the cryptogram (hex)",
+     .missing = u"missing transaction data",
+     .refused = u"transaction data must be an even number of hex digits, 2 to 512",
+     .rule = {Chars::HexPairs, 2, 512},
+     .text = &CL::acData,
+     .data = true},
+    {.word = u"-arqc",
+     .group = OptionGroup::Value,
+     .placeholder = u"ARQCHEX",
+     .line = u"application cryptogram (16 hex digits)",
+     .missing = u"missing ARQC",
+     .refused = u"ARQC must be 16 hex digits",
+     .rule = {Chars::Hex, 16, 16},
+     .bytes = &CL::arqc,
+     .data = true},
+    {.word = u"-arc",
+     .group = OptionGroup::Value,
+     .placeholder = u"ARCHEX",
+     .line = u"authorisation response code (4 hex digits)",
+     .missing = u"missing ARC",
+     .refused = u"ARC must be 4 hex digits",
+     .rule = {Chars::Hex, 4, 4},
+     .bytes = &CL::arc,
+     .data = true},
+    {.word = u"-csu",
+     .group = OptionGroup::Value,
+     .placeholder = u"CSUHEX",
+     .line = u"card status update (8 hex digits)",
+     .missing = u"missing CSU",
+     .refused = u"CSU must be 8 hex digits",
+     .rule = {Chars::Hex, 8, 8},
+     .bytes = &CL::csu,
+     .data = true},
+    {.word = u"-propauth",
+     .group = OptionGroup::Value,
+     .placeholder = u"PROPHEX",
+     .line = u"proprietary authentication data (0-8 bytes, hex)",
+     .missing = u"missing proprietary authentication data",
+     .refused = u"proprietary authentication data must be an even number of hex digits, 16 at "
+                u"most",
+     .rule = {Chars::HexPairs, 0, 16},
+     .bytes = &CL::propAuth,
+     .data = true},
+    {.word = u"-cvn",
+     .group = OptionGroup::Value,
+     .line = u"cryptogram recipe",
+     .missing = u"missing cryptogram version",
+     .choices = recipeChoice,
+     .number = &CL::cvn},
+    {.word = u"-mkd",
+     .group = OptionGroup::Value,
+     .line = u"card master key derivation option",
+     .missing = u"missing derivation option",
+     .choices = choiceFrom<kCardKeyOptions>,
+     .number = &CL::cardKeyOption},
+    {.word = u"-skd",
+     .group = OptionGroup::Value,
+     .line = u"session key derivation method",
+     .missing = u"missing session key method",
+     .choices = choiceFrom<kSessionKeyMethods>,
+     .number = &CL::sessionKey},
+    {.word = u"-acpad",
+     .group = OptionGroup::Value,
+     .line = u"ARQC padding: 1 zeros, 2 80 then zeros",
+     .missing = u"missing padding method",
+     .choices = choiceFrom<kAcPaddings>,
+     .number = &CL::acPadding},
+    {.word = u"-arpcmethod",
+     .group = OptionGroup::Value,
+     .line = u"ARPC method: 1 with -arc, 2 with -csu",
+     .missing = u"missing ARPC method",
+     .choices = choiceFrom<kArpcMethods>,
+     .number = &CL::arpcMethod},
+    {.word = u"-arpckey",
+     .group = OptionGroup::Value,
+     .line = u"key of ARPC method 1: master or session key",
+     .missing = u"missing ARPC key",
+     .choices = choiceFrom<kArpcKeys>,
+     .number = &CL::arpcKey},
 
     // Switches.
     {.word = u"-suppressluhn",
@@ -565,31 +718,40 @@ constexpr std::size_t poolSize() {
   return size;
 }
 
+// The texts of the rows, each distinct text once. Only whole texts are shared, and a text is
+// compared only with the earlier ones of its length: searching the whole pool for each text
+// takes more steps than a compiler allows a constant expression once the table has a hundred
+// rows.
+constexpr std::size_t kTextCount = kSpecs.size() * 5;
+constexpr std::size_t kLongestText = 128;
+
 struct Pool {
   std::array<char16_t, poolSize()> characters{};
   std::size_t used = 0;
-  // Each text placed, so that one given again is found by comparing whole texts of its length
-  // (a search of the whole pool for it costs the compiler too much).
-  std::array<TextRef, kSpecs.size() * 5> placed{};
-  std::size_t placedCount = 0;
+  std::array<TextRef, kTextCount> refs{}; // where each text of forEachText is, in its order
+  std::size_t count = 0;
+  // Chains of the distinct texts by length: 1 + the index in refs of the last one of each
+  // length, and of the one before each; 0 ends a chain.
+  std::array<std::uint16_t, kLongestText> lastOfLength{};
+  std::array<std::uint16_t, kTextCount> earlierOfLength{};
 
-  // Where text is in the pool, adding it unless it is there already.
-  constexpr TextRef place(std::u16string_view text) {
+  constexpr void place(std::u16string_view text) {
+    TextRef &ref = refs[count++];
     if (text.empty()) {
-      return {};
+      return;
     }
-    for (std::size_t i = 0; i < placedCount; ++i) {
-      if (placed[i].size == text.size() &&
-          std::u16string_view(characters.data() + placed[i].offset, text.size()) == text) {
-        return placed[i];
+    for (std::size_t i = lastOfLength[text.size()]; i != 0; i = earlierOfLength[i - 1]) {
+      if (std::u16string_view(characters.data() + refs[i - 1].offset, text.size()) == text) {
+        ref = refs[i - 1];
+        return;
       }
     }
-    const TextRef ref{static_cast<std::uint16_t>(used), static_cast<std::uint16_t>(text.size())};
+    ref = {static_cast<std::uint16_t>(used), static_cast<std::uint16_t>(text.size())};
     for (const char16_t c : text) {
       characters[used++] = c;
     }
-    placed[placedCount++] = ref;
-    return ref;
+    earlierOfLength[count - 1] = lastOfLength[text.size()];
+    lastOfLength[text.size()] = static_cast<std::uint16_t>(count);
   }
 };
 
@@ -624,7 +786,7 @@ constexpr std::array<CommandFunctions, countCommands()> kCommands = makeCommands
 
 // The distinct lists of values.
 struct ChoiceLists {
-  std::array<ChoiceList, 8> lists{};
+  std::array<ChoiceList, 16> lists{};
   std::size_t count = 0;
 
   constexpr std::uint8_t place(ChoiceList list) {
@@ -671,18 +833,18 @@ constexpr std::uint8_t fieldOf(std::size_t row) {
 }
 
 constexpr std::array<Option, kSpecs.size()> makeRows() {
-  Pool pool = kPool;
   ChoiceLists lists = kChoiceLists;
   std::array<Option, kSpecs.size()> rows{};
   std::size_t commands = 0;
   for (std::size_t i = 0; i < kSpecs.size(); ++i) {
     const OptionSpec &spec = kSpecs[i];
     Option &row = rows[i];
-    row.wordRef = pool.place(spec.word);
-    row.placeholderRef = pool.place(spec.placeholder);
-    row.lineRef = pool.place(spec.line);
-    row.missingRef = pool.place(spec.missing);
-    row.refusedRef = pool.place(spec.refused);
+    const TextRef *refs = &kPool.refs[5 * i]; // in the order of textOf
+    row.wordRef = refs[0];
+    row.placeholderRef = refs[1];
+    row.lineRef = refs[2];
+    row.missingRef = refs[3];
+    row.refusedRef = refs[4];
     row.group = spec.group;
     row.help = spec.help;
     row.notInRequest = spec.notInRequest;
@@ -789,6 +951,8 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
   case Characters::Visible:
     return std::all_of(value.begin(), value.end(),
                        [](char16_t c) { return c >= 0x21 && c <= 0x7E; });
+  case Characters::HexPairs:
+    return length % 2 == 0 && allHex(value);
   case Characters::Decimal:
     break;
   }

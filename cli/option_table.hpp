@@ -21,8 +21,8 @@ namespace tolvane {
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
 // The characters a value may hold: Printable is ASCII from the blank to the tilde, Visible the
-// same without the blank.
-enum class Characters : std::uint8_t { Any, Decimal, Hex, Printable, Visible };
+// same without the blank; HexPairs hex digits making whole bytes, an even count.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, Printable, Visible, HexPairs };
 
 // A shape a value must have beyond its characters and length.
 enum class Syntax : std::uint8_t { None, OptionalBlocks };

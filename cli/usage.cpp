@@ -1,9 +1,12 @@
 #include "cli/usage.hpp"
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
 #include <string_view>
 
 #include "cli/option_table.hpp"
+#include "emv/recipe.hpp"
 
 namespace tolvane {
 
@@ -44,6 +47,50 @@ constexpr UsageLine kUsage[] = {
     {false, u"    -verify -pinblock 07C19E3B5D2A8F41 -pan 5300718264930572 -pvki 1 -pvv 6049  "
             u"-kpv 9B37E0D2158C46AF7301DE4C5AB9268E"},
 };
+
+// The text word takes for value, as its list of choices has it; otherwise.
+template <typename Enum>
+std::u16string_view choiceText(std::u16string_view word, std::optional<Enum> value,
+                               std::u16string_view otherwise) {
+  const Option *option = findOption(word);
+  for (std::size_t i = 0; value && !option->choice(i).text.empty(); ++i) {
+    if (option->choice(i).value == static_cast<std::int32_t>(*value)) {
+      return option->choice(i).text;
+    }
+  }
+  return otherwise;
+}
+
+// The recipes of -cvn, a row each, in the words and values of the settings they stand for.
+void printRecipes(TextWriter &out) {
+  struct Column {
+    std::u16string_view heading;
+    std::size_t width;
+  };
+  constexpr Column columns[] = {{u"cvn", 12},  {u"mkd", 6},         {u"skd", 12},
+                                {u"acpad", 7}, {u"arpcmethod", 12}, {u"arpckey", 0}};
+  out.write(u"\nRecipes (-cvn NAME sets these; a word given on its own wins):\n");
+  const auto row = [&out, &columns](std::initializer_list<std::u16string_view> cells) {
+    Text line;
+    std::size_t at = 4;
+    const Column *column = columns;
+    for (const std::u16string_view cell : cells) {
+      line.resize(at, u' ');
+      line += cell;
+      at += (column++)->width;
+    }
+    out.write(line + u"\n");
+  };
+  row({columns[0].heading, columns[1].heading, columns[2].heading, columns[3].heading,
+       columns[4].heading, columns[5].heading});
+  for (const CryptogramRecipe &recipe : cryptogramRecipes()) {
+    const CryptogramSettings &s = recipe.settings;
+    row({recipe.name, choiceText(u"-mkd", s.cardKeyOption, u"a|b"),
+         choiceText(u"-skd", s.sessionKey, u"-"), choiceText(u"-acpad", s.padding, u"-"),
+         choiceText(u"-arpcmethod", s.arpcMethod, u"-"), choiceText(u"-arpckey", s.arpcKey, u"-")});
+  }
+  out.write(u"    (mkd a|b: b for a PAN of more than 16 digits, else a)\n");
+}
 
 } // namespace
 
@@ -91,6 +138,7 @@ void printOptionWords(TextWriter &out) {
       out.write(line);
     }
   }
+  printRecipes(out);
   out.flush();
 }
 

@@ -4,7 +4,9 @@ namespace tolvane {
 
 namespace {
 
-// Indexed by KeyUse. The PIN verification usages: V2 is the Visa PVV, V1 IBM 3624, V0 any.
+// Indexed by KeyUse. The PIN verification usages: V2 is the Visa PVV, V1 IBM 3624, V0 any. E0
+// is the issuer's key for application cryptograms: X for the master key that only derives, X or
+// C for a card's own key, which derives session keys or computes and verifies under itself.
 // Mode N (no special restriction) is left out on purpose: an operation is granted only by a
 // mode that names it.
 // Characters, not pointers, so that the table needs no relocation when the program starts.
@@ -13,8 +15,9 @@ struct RuleText {
   char16_t modes[3];
 };
 constexpr RuleText kRules[] = {
-    {u"P0", u"EB"},   {u"P0", u"DB"}, {u"V2V0", u"GC"}, {u"V2V0", u"VC"}, {u"V1V0", u"GC"},
-    {u"V1V0", u"VC"}, {u"C0", u"GC"}, {u"C0", u"VC"},   {u"B0", u"X"},
+    {u"P0", u"EB"},   {u"P0", u"DB"},   {u"V2V0", u"GC"}, {u"V2V0", u"VC"},
+    {u"V1V0", u"GC"}, {u"V1V0", u"VC"}, {u"C0", u"GC"},   {u"C0", u"VC"},
+    {u"B0", u"X"},    {u"E0", u"X"},    {u"E0", u"XC"},
 };
 
 bool among(std::u16string_view list, std::u16string_view item, std::size_t width) {

@@ -21,6 +21,8 @@ enum class KeyUse : std::uint8_t {
   ComputeCvv,
   VerifyCvv,
   DeriveDukpt,
+  DeriveCardKeys,  // an issuer master key deriving card master keys
+  CardCryptograms, // a card master key: session keys derived from it, or cryptograms under it
 };
 
 // What an operation needs: one of usages (two characters each, "V2V0") and one of modes.

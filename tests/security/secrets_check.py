@@ -99,6 +99,10 @@ def core_check(binary):
           "B0080P0TE00E000094B420079CC80BA3461F86FE26EFC4A3B8E4FA4C5F5341176EED7B727B8A248E"],
          "DD7515F2BFC17F85CE48F3CA25CB21F6 3F419E1CB7079442AA37474C2EFBF8B8"
          " 698832F8778A7CFCBC79559DAB07B88A DD6CEEC1782D8453671BF8358AF9DB47", "97315", None),
+        # EMV: the IMK, and the card master key and session key derived from it.
+        (["-verifyarqc", "-imk", KEY, "-pan", PAN, "-cvn", "mc20", "-atc", "001C", "-acdata",
+          "0000000040000000", "-arqc", "0000000000000000"],
+         KEY + " 023BF780256D4016E9291A192FF1FE8F 6B43374C4A19EF29017CFD13ABDFD085", "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:

@@ -1,5 +1,6 @@
 // The whole program against an independent computation: random PANs, PINs, PVKIs and keys of
-// every length run through the entry in-process (PVVs, PIN blocks both ways, key check values),
+// every length run through the entry in-process (PVVs, PIN blocks both ways, key check values;
+// EMV card master keys, session keys, ARQCs and ARPCs),
 // compared with plain string handling on hex text and OpenSSL's DES, written apart from the
 // program on purpose. Below the entry, AES blocks and CMACs through the cipher seam against
 // OpenSSL's EVP interface.
@@ -8,10 +9,12 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/des.h>
 #include <openssl/evp.h>
+#include <openssl/sha.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -54,7 +57,7 @@ std::string ede(const std::string &block, std::string key) {
   return hex(out);
 }
 
-std::string run(std::initializer_list<std::string> args) {
+std::string run(const std::vector<std::string> &args) {
   std::vector<Text> argv{u"tolvane", u"-suppressluhn"};
   for (const auto &a : args) {
     argv.emplace_back(a.begin(), a.end());
@@ -103,6 +106,123 @@ TEST(CrossCheck, PvvAndPinBlocksMatchTheReference) {
     EXPECT_EQ(run({"-calcpinblock", "-pan", pan, "-pin", pin, "-kpe", kpe}), block) << where;
     EXPECT_EQ(run({"-kcv", "-kpe", kpe}), ede("0000000000000000", kpe).substr(0, 6)) << where;
     EXPECT_EQ(run({"-uncalcpinblock", "-pan", pan, "-pinblock", block, "-kpe", kpe}), pin) << where;
+  }
+}
+
+// Byte-wise XOR of two hex texts of the same length.
+std::string xorHex(const std::string &a, const std::string &b) {
+  std::string out;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    out += "0123456789ABCDEF"[std::stoi(a.substr(i, 1), nullptr, 16) ^
+                              std::stoi(b.substr(i, 1), nullptr, 16)];
+  }
+  return out;
+}
+
+// Two halves enciphered under key, every byte given odd parity.
+std::string oddParityHalves(const std::string &left, const std::string &right,
+                            const std::string &key) {
+  std::string out;
+  for (const std::string &half : {ede(left, key), ede(right, key)}) {
+    for (std::size_t i = 0; i < 16; i += 2) {
+      unsigned byte = static_cast<unsigned>(std::stoul(half.substr(i, 2), nullptr, 16)) & 0xFEu;
+      byte |= std::popcount(byte) % 2 == 0 ? 1u : 0u;
+      char pair[3];
+      std::snprintf(pair, sizeof pair, "%02X", byte);
+      out += pair;
+    }
+  }
+  return out;
+}
+
+// The retail MAC: single DES on every block but the last, which goes through the whole key.
+std::string retailMac(const std::string &key, std::string data, int padding) {
+  data += padding == 2 ? "80" : "";
+  while (data.empty() || data.size() % 16 != 0) {
+    data += "00";
+  }
+  std::string chain(16, '0');
+  for (std::size_t i = 0; i + 16 < data.size(); i += 16) {
+    chain = ede(xorHex(chain, data.substr(i, 16)), key.substr(0, 16));
+  }
+  return ede(xorHex(chain, data.substr(data.size() - 16)), key);
+}
+
+std::string cardMasterKey(const std::string &imk, const std::string &pan, const std::string &psn,
+                          bool optionB) {
+  std::string y = std::string(16, '0') + pan + psn;
+  y = y.substr(y.size() - 16);
+  if (optionB) {
+    std::string x = (pan.size() % 2 == 0 ? "" : "0") + pan + psn;
+    unsigned char bcd[11], digest[SHA_DIGEST_LENGTH];
+    for (std::size_t i = 0; i < x.size() / 2; ++i) {
+      bcd[i] = static_cast<unsigned char>(std::stoul(x.substr(2 * i, 2), nullptr, 16));
+    }
+    SHA1(bcd, x.size() / 2, digest);
+    std::string nibbles, digits, letters;
+    for (const unsigned char byte : digest) {
+      nibbles += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]};
+    }
+    for (const char c : nibbles) {
+      (c <= '9' ? digits : letters) += c <= '9' ? c : static_cast<char>(c - 'A' + '0');
+    }
+    y = (digits + letters).substr(0, 16);
+  }
+  return oddParityHalves(y, xorHex(y, std::string(16, 'F')), imk);
+}
+
+// Random IMKs, PANs of 12 to 19 digits with random PSNs under each derivation option, both
+// session key methods, data of 1 to 64 bytes under both paddings, and ARPCs of both methods under
+// both keys, against plain string handling on hex text and OpenSSL's DES and SHA-1.
+TEST(CrossCheck, EmvKeysAndCryptogramsMatchTheReference) {
+  std::mt19937 random(2412);
+  const auto text = [&](std::size_t n, std::size_t radix) {
+    std::string s;
+    while (s.size() < n) {
+      s += "0123456789ABCDEF"[random() % radix];
+    }
+    return s;
+  };
+  for (std::size_t trial = 0; trial < 200; ++trial) {
+    const std::string imk = text(32, 16), pan = text(12 + random() % 8, 10), psn = text(2, 10);
+    const std::string atc = text(4, 16), un = text(8, 16), data = text(2 + 2 * (random() % 64), 16);
+    const std::string mkd = trial % 3 == 0 ? "a" : trial % 3 == 1 ? "b" : "";
+    const bool mastercard = trial % 2 == 0;
+    const std::string mk = cardMasterKey(imk, pan, psn, mkd != "a" && pan.size() > 16);
+    const std::string r = atc + "0000" + (mastercard ? un : "00000000");
+    const std::string sk = oddParityHalves(r.substr(0, 4) + "F0" + r.substr(6),
+                                           r.substr(0, 4) + "0F" + r.substr(6), mk);
+    const std::string arqc = retailMac(sk, data, 1 + trial / 2 % 2);
+    const std::string arc = text(4, 16), csu = text(8, 16), prop = text(2 * (random() % 9), 16);
+    const std::string useMk = trial / 4 % 2 == 0 ? "mk" : "sk";
+
+    const std::string where = "trial " + std::to_string(trial);
+    std::vector<std::string> card = {"-imk", imk, "-pan", pan,
+                                     "-psn", psn, "-atc", atc,
+                                     "-un",  un,  "-skd", mastercard ? "mastercard" : "emv"};
+    if (!mkd.empty()) {
+      card.insert(card.end(), {"-mkd", mkd});
+    }
+    const auto runWith = [&card](std::vector<std::string> words) {
+      words.insert(words.end(), card.begin(), card.end());
+      return run(words);
+    };
+    EXPECT_EQ(runWith({"-emvkeys"}), "card master key  " + mk + "  KCV " +
+                                         ede(std::string(16, '0'), mk).substr(0, 6) +
+                                         "\r\nsession key      " + sk + "  KCV " +
+                                         ede(std::string(16, '0'), sk).substr(0, 6) + "\r\n")
+        << where << ", PAN " << pan;
+    EXPECT_EQ(runWith({"-calcarqc", "-acdata", data, "-acpad", std::to_string(1 + trial / 2 % 2)}),
+              arqc)
+        << where;
+    EXPECT_EQ(
+        runWith({"-calcarpc", "-arqc", arqc, "-arc", arc, "-arpcmethod", "1", "-arpckey", useMk}),
+        ede(xorHex(arqc, arc + std::string(12, '0')), useMk == "mk" ? mk : sk))
+        << where;
+    EXPECT_EQ(
+        runWith({"-calcarpc", "-arqc", arqc, "-csu", csu, "-propauth", prop, "-arpcmethod", "2"}),
+        retailMac(sk, arqc + csu + prop, 2).substr(0, 8))
+        << where;
   }
 }
 
@@ -162,8 +282,9 @@ TEST(CrossCheck, BlocksAndCmacsMatchTheReference) {
     EXPECT_EQ(mine, plain) << where;
     Bytes chain = iv;
     chainCbcMac(cipher, plain, chain);
-    EXPECT_EQ(chain, plain.empty() ? iv : Bytes(chained.end() - static_cast<long>(iv.size()),
-                                                chained.end()))
+    EXPECT_EQ(chain, plain.empty()
+                         ? iv
+                         : Bytes(chained.end() - static_cast<long>(iv.size()), chained.end()))
         << where;
 
     Bytes theirs(cipher.blockSize());
