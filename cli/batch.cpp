@@ -439,6 +439,12 @@ int Batch::run(const CommandLine &base) {
   }
   // A signal to stop ends the batch at a line boundary, every answer computed written whole.
   catchStopSignals();
+  struct Release {
+    Release() = default;
+    Release(const Release &) = delete;
+    Release &operator=(const Release &) = delete;
+    ~Release() { releaseStopSignals(); }
+  } release;
   out_.setLineAnswers(true);
   CommandLine request;
   // Whoever writes the requests may be waiting for the answers before sending more. A batch

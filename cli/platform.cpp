@@ -323,14 +323,27 @@ bool waitFor(int fd, short events, int deadline) {
 
 } // namespace
 
+namespace {
+// What the stop signals did before a batch caught them, put back when it ends.
+struct sigaction beforeBatch[std::size(kStopSignals)];
+} // namespace
+
 void catchStopSignals() {
+  stopSignalled = 0;
   struct sigaction action {};
   action.sa_handler = noteStop;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0; // no SA_RESTART: a wait for input returns, and the batch sees the stop
-  for (const int signal : kStopSignals) {
-    ::sigaction(signal, &action, nullptr);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    ::sigaction(kStopSignals[i], &action, &beforeBatch[i]);
   }
+}
+
+void releaseStopSignals() {
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    ::sigaction(kStopSignals[i], &beforeBatch[i], nullptr);
+  }
+  stopSignalled = 0;
 }
 
 bool stopRequested() { return stopSignalled != 0; }

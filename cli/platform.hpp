@@ -71,6 +71,9 @@ void cutFileBack(int fd, std::uint64_t length);
 // test and the wait in which one could be lost), so that a batch stops at a line boundary.
 void catchStopSignals();
 bool stopRequested();
+// Puts back what the stop signals did before catchStopSignals, and forgets a stop: the program
+// runs in-process too (tests, the fuzzer), where a batch is not the end of it.
+void releaseStopSignals();
 
 // The operating system's random bytes (getrandom). Throws excSystemFailure when it cannot give
 // them.
