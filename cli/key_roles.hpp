@@ -1,8 +1,8 @@
 #pragma once
 // The key roles: one row per kind of key a command takes, from which the option table generates
-// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE and the
-// guard -ROLEkcv KCV, as the row allows) with its line in -helpall and its messages. Adding a
-// role is adding a name to Role and a row here.
+// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE,
+// -ROLEhmac HEX, -ROLEhmacfile FILE and the guard -ROLEkcv KCV, as the row allows) with its line
+// in -helpall and its messages. Adding a role is adding a name to Role and a row here.
 
 #include <array>
 #include <cstddef>
@@ -11,13 +11,14 @@
 #include <string_view>
 
 #include "base/text.hpp"
+#include "cli/message_slot.hpp"
 #include "crypto/cipher.hpp"
 #include "keys/key_slot.hpp"
 
 namespace tolvane {
 
 // In the order of kKeyRoles.
-enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk };
+enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Mak, Dek };
 
 // Key sizes as a set: bit i stands for a key of 8(i + 1) bytes (8, 16, 24, 32).
 using KeySizes = std::uint8_t;
@@ -34,14 +35,26 @@ constexpr bool holds(KeySizes set, std::size_t bytes) {
 
 // The words of one family of a role: the key as hex, and as a file of raw bytes.
 struct KeyWords {
-  KeySizes hexSizes = 0; // none: no words of this family
+  KeySizes hexSizes = 0; // none: no words of this family (unless anyUpTo)
   std::size_t keep = 0;  // a longer key is cut to this many bytes; 0: kept whole
   std::u16string_view placeholder{};
   std::u16string_view line{};
   KeySizes fileSizes = 0;      // the lengths a file may have
   std::size_t fileReadLimit{}; // bytes read at most: one past the longest refuses a longer file
   std::u16string_view fileLine{};
+  // In place of the two sets of sizes: any length from 1 byte to this, as hex or in a file
+  // (HMAC keys).
+  std::size_t anyUpTo = 0;
 };
+
+constexpr bool hasKeys(const KeyWords &words) { return words.hexSizes != 0 || words.anyUpTo != 0; }
+// Whether a key of bytes is one the hex words (or, with file, the file words) take.
+constexpr bool takesLength(const KeyWords &words, std::size_t bytes, bool file) {
+  if (words.anyUpTo != 0) {
+    return bytes >= 1 && bytes <= words.anyUpTo;
+  }
+  return holds(file ? words.fileSizes : words.hexSizes, bytes);
+}
 
 struct KeyRole {
   Role role;
@@ -49,6 +62,7 @@ struct KeyRole {
   std::u16string_view label; // names the key in messages: "missing KPE"
   KeyWords des{};            // single DES, two- and three-key Triple-DES
   KeyWords aes{};            // the -ROLEaes words
+  KeyWords hmac{};           // the -ROLEhmac words: keys without a cipher, which no guard names
   std::u16string_view kcvLine;
   // The guard given without a key: made from the role's words when empty.
   std::u16string_view kcvWithoutKey{};
@@ -97,6 +111,24 @@ inline constexpr KeyRole kKeyRoles[] = {
      .aes = {keySizes({16, 24, 32}), 0, u"BDKAESHEX", u"AES DUKPT base derivation key (hex)",
              keySizes({16, 24, 32}), 33, u"read binary AES BDK from a file (16, 24 or 32 bytes)"},
      .kcvLine = u"refuse to run unless the BDK's check value begins so"},
+    {.role = Role::Mak,
+     .name = u"mak",
+     .label = u"MAK",
+     .des = {keySizes({8, 16, 24}), 0, u"MAKHEX", u"MAC key, DES or Triple-DES (hex)",
+             keySizes({8, 16, 24}), 25, u"read a binary MAK from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"MAKAESHEX", u"AES MAC key, for CMAC (hex)",
+             keySizes({16, 24, 32}), 33, u"read binary AES MAK from a file (16, 24 or 32 bytes)"},
+     .hmac = {0, 0, u"MAKHMACHEX", u"HMAC key of 1 to 256 bytes (hex)", 0, kLongestHmacKey + 1,
+              u"read binary HMAC key from a file (1 to 256 bytes)", kLongestHmacKey},
+     .kcvLine = u"refuse to run unless the MAK's check value begins so"},
+    {.role = Role::Dek,
+     .name = u"dek",
+     .label = u"DEK",
+     .des = {keySizes({8, 16, 24}), 0, u"DEKHEX", u"data key, DES or Triple-DES (hex)",
+             keySizes({8, 16, 24}), 25, u"read a binary DEK from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"DEKAESHEX", u"AES data key (hex)", keySizes({16, 24, 32}),
+             33, u"read binary AES DEK from a file (16, 24 or 32 bytes)"},
+     .kcvLine = u"refuse to run unless the DEK's check value begins so"},
 };
 
 inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
@@ -104,20 +136,26 @@ inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
 constexpr const KeyRole &keyRole(Role role) { return kKeyRoles[static_cast<std::size_t>(role)]; }
 
 // Which word of its role a generated option word is.
-enum class KeyForm : std::uint8_t { Hex, File, AesHex, AesFile, CheckValue };
+enum class KeyForm : std::uint8_t { Hex, File, AesHex, AesFile, CheckValue, HmacHex, HmacFile };
 
 struct KeyWord {
   Role role;
   KeyForm form;
 };
 
-// The family a word gives its key in, and its words of that family.
+// The family a word gives its key in (the HMAC words none), and its words of that family.
+constexpr bool isHmacForm(KeyForm form) {
+  return form == KeyForm::HmacHex || form == KeyForm::HmacFile;
+}
+constexpr bool isFileForm(KeyForm form) {
+  return form == KeyForm::File || form == KeyForm::AesFile || form == KeyForm::HmacFile;
+}
 constexpr CipherFamily familyOf(KeyForm form) {
   return form == KeyForm::AesHex || form == KeyForm::AesFile ? CipherFamily::Aes
                                                              : CipherFamily::Des;
 }
 constexpr const KeyWords &wordsOf(const KeyRole &role, KeyForm form) {
-  return familyOf(form) == CipherFamily::Aes ? role.aes : role.des;
+  return isHmacForm(form) ? role.hmac : familyOf(form) == CipherFamily::Aes ? role.aes : role.des;
 }
 
 // The messages of a key word: its value missing, its value refused (hex and check values), a
@@ -129,18 +167,23 @@ Text wrongFileLengthMessage(KeyWord word);
 Text guardWithoutKeyMessage(Role role);
 // "KPV check value does not match".
 Text guardMismatchMessage(Role role);
+// -ROLEkcv with a key that has no check value: "makkcv cannot guard an HMAC key".
+Text guardOfHmacKeyMessage(Role role);
 // Whether a value is the hex key, or the check value, that word takes.
 bool acceptsKeyValue(KeyWord word, std::u16string_view value);
 
-// The slots a command line (or a batch's requests) fill, one per role.
+// The slots a command line (or a batch's requests) fill, one per role, and the message of
+// -data or -datafile, which may be as secret as a key.
 struct KeyStore {
   std::array<KeySlot, kRoleCount> slots;
+  MessageSlot message;
 
   KeySlot &operator[](Role role) { return slots[static_cast<std::size_t>(role)]; }
   void clear() {
     for (KeySlot &slot : slots) {
       slot.clear();
     }
+    message.clear();
   }
 };
 

@@ -5,6 +5,8 @@
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
+#include "crypto/message_cipher.hpp"
+#include "crypto/message_mac.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -28,7 +30,38 @@ constexpr Choice kWorkingKeys[] = {
     {u"aes128", static_cast<std::int32_t>(CipherAlgorithm::Aes128)},
     {u"aes192", static_cast<std::int32_t>(CipherAlgorithm::Aes192)},
     {u"aes256", static_cast<std::int32_t>(CipherAlgorithm::Aes256)},
+    {u"tdes2", static_cast<std::int32_t>(CipherAlgorithm::Tdes2)},
+    {u"tdes3", static_cast<std::int32_t>(CipherAlgorithm::Tdes3)},
 };
+
+constexpr Choice kMacAlgorithms[] = {
+    {u"iso9797-1", static_cast<std::int32_t>(MacAlgorithm::Iso9797Alg1)},
+    {u"iso9797-3", static_cast<std::int32_t>(MacAlgorithm::Iso9797Alg3)},
+    {u"cmac", static_cast<std::int32_t>(MacAlgorithm::Cmac)},
+    {u"hmac-sha224", static_cast<std::int32_t>(MacAlgorithm::HmacSha224)},
+    {u"hmac-sha256", static_cast<std::int32_t>(MacAlgorithm::HmacSha256)},
+    {u"hmac-sha384", static_cast<std::int32_t>(MacAlgorithm::HmacSha384)},
+    {u"hmac-sha512", static_cast<std::int32_t>(MacAlgorithm::HmacSha512)},
+};
+
+constexpr Choice kMacPaddings[] = {
+    {u"1", static_cast<std::int32_t>(MacPadding::Zeros)},
+    {u"2", static_cast<std::int32_t>(MacPadding::Bit)},
+    {u"3", static_cast<std::int32_t>(MacPadding::Length)},
+};
+
+constexpr Choice kDataPaddings[] = {
+    {u"1", static_cast<std::int32_t>(DataPadding::Zeros)},
+    {u"2", static_cast<std::int32_t>(DataPadding::Bit)},
+};
+
+constexpr Choice kBlockModes[] = {
+    {u"ecb", static_cast<std::int32_t>(BlockMode::Ecb)},
+    {u"cbc", static_cast<std::int32_t>(BlockMode::Cbc)},
+};
+
+// The side that sends the message: 0 the terminal's request, 1 the host's response.
+constexpr Choice kDirections[] = {{u"request", 0}, {u"response", 1}};
 
 // A row as it is declared. The program never holds these: at compile time their texts go into
 // one pool, their functions into small tables, and each becomes an Option.
@@ -51,6 +84,7 @@ struct OptionSpec {
   void (*answer)(const CommandLine &commandLine, Text &answer) = nullptr;
   std::optional<KeyWord> key{};
   bool data = false;
+  MessageForm message = MessageForm::None;
 };
 
 // Descriptions start in column 29, as in the usage text: four blanks, then the word and its
@@ -117,6 +151,26 @@ constexpr OptionSpec kOptions[] = {
      .line = u"print the keys DUKPT derives from the BDK and KSN",
      .check = checkDukptKeys,
      .answer = answerDukptKeys},
+    {.word = u"-calcmac",
+     .group = OptionGroup::Command,
+     .line = u"compute the MAC of a message",
+     .check = checkCalcMac,
+     .answer = answerCalcMac},
+    {.word = u"-verifymac",
+     .group = OptionGroup::Command,
+     .line = u"verify the MAC of a message",
+     .check = checkVerifyMac,
+     .answer = answerVerifyMac},
+    {.word = u"-encrypt",
+     .group = OptionGroup::Command,
+     .line = u"encipher a message under the DEK",
+     .check = checkEncrypt,
+     .answer = answerEncrypt},
+    {.word = u"-decrypt",
+     .group = OptionGroup::Command,
+     .line = u"decipher a message under the DEK",
+     .check = checkDecrypt,
+     .answer = answerDecrypt},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -277,10 +331,83 @@ constexpr OptionSpec kOptions[] = {
      .data = true},
     {.word = u"-workingkey",
      .group = OptionGroup::Value,
-     .line = u"AES DUKPT working key (default aes128)",
+     .line = u"AES DUKPT working key (aes128)",
      .missing = u"missing working key type",
      .choices = choiceFrom<kWorkingKeys>,
      .number = &CL::workingKey},
+    {.word = u"-direction",
+     .group = OptionGroup::Value,
+     .line = u"DUKPT: whose MAC or message (default request)",
+     .missing = u"missing direction",
+     .choices = choiceFrom<kDirections>,
+     .number = &CL::direction,
+     .data = true},
+    {.word = u"-data",
+     .group = OptionGroup::Value,
+     .placeholder = u"DATAHEX",
+     .line = u"the message, in hex (an even number of digits)",
+     .missing = u"missing data",
+     .refused = u"data must be an even number of hex digits",
+     .rule = {.characters = Chars::HexBytes},
+     .data = true,
+     .message = MessageForm::Hex},
+    {.word = u"-datafile",
+     .group = OptionGroup::Value,
+     .placeholder = u"FILE",
+     .line = u"read the message as raw bytes (1 MiB at most)",
+     .missing = u"missing data filename",
+     .message = MessageForm::File},
+    {.word = u"-macalg",
+     .group = OptionGroup::Value,
+     .line = u"the MAC algorithm",
+     .missing = u"missing MAC algorithm",
+     .choices = choiceFrom<kMacAlgorithms>,
+     .number = &CL::macAlgorithm},
+    {.word = u"-macpad",
+     .group = OptionGroup::Value,
+     .line = u"ISO 9797-1 padding method (default 1)",
+     .missing = u"missing MAC padding",
+     .choices = choiceFrom<kMacPaddings>,
+     .number = &CL::macPadding},
+    {.word = u"-maclen",
+     .group = OptionGroup::Value,
+     .placeholder = u"BYTES",
+     .line = u"MAC length in bytes, 4 or more (default: all)",
+     .missing = u"missing MAC length",
+     .refused = u"MAC length must be 4 to 64 bytes",
+     .rule =
+         {.characters = Chars::Decimal, .shortest = 1, .longest = 2, .largest = 64, .smallest = 4},
+     .number = &CL::macLength},
+    {.word = u"-mac",
+     .group = OptionGroup::Value,
+     .placeholder = u"MACHEX",
+     .line = u"the MAC -verifymac checks (8 to 128 hex digits)",
+     .missing = u"missing MAC",
+     .refused = u"MAC must be an even number of 8 to 128 hex digits",
+     .rule = {Chars::HexBytes, 8, 128},
+     .text = &CL::macHex,
+     .data = true},
+    {.word = u"-mode",
+     .group = OptionGroup::Value,
+     .line = u"block mode of -encrypt and -decrypt (default cbc)",
+     .missing = u"missing mode",
+     .choices = choiceFrom<kBlockModes>,
+     .number = &CL::mode},
+    {.word = u"-iv",
+     .group = OptionGroup::Value,
+     .placeholder = u"IVHEX",
+     .line = u"CBC initial vector, one block (default zeros)",
+     .missing = u"missing IV",
+     .refused = u"IV must be 16 or 32 hex digits",
+     .rule = {Chars::Hex, 16, 16, 32},
+     .bytes = &CL::iv,
+     .data = true},
+    {.word = u"-datapad",
+     .group = OptionGroup::Value,
+     .line = u"-encrypt: pad by ISO 9797-1 method 1 or 2",
+     .missing = u"missing data padding",
+     .choices = choiceFrom<kDataPaddings>,
+     .number = &CL::dataPadding},
 
     // Switches.
     {.word = u"-suppressluhn",
@@ -312,7 +439,8 @@ struct FixedWord {
   std::size_t size = 0;
 };
 
-constexpr std::u16string_view kFormSuffix[] = {u"", u"file", u"aes", u"aesfile", u"kcv"};
+constexpr std::u16string_view kFormSuffix[] = {u"",    u"file", u"aes",     u"aesfile",
+                                               u"kcv", u"hmac", u"hmacfile"};
 
 constexpr bool hasWord(const KeyRole &role, KeyForm form) {
   switch (form) {
@@ -324,6 +452,9 @@ constexpr bool hasWord(const KeyRole &role, KeyForm form) {
     return role.aes.hexSizes != 0;
   case KeyForm::AesFile:
     return role.aes.fileSizes != 0;
+  case KeyForm::HmacHex:
+  case KeyForm::HmacFile:
+    return role.hmac.anyUpTo != 0;
   case KeyForm::CheckValue:
     return true;
   }
@@ -333,7 +464,8 @@ constexpr bool hasWord(const KeyRole &role, KeyForm form) {
 // Each role's words in their order, then every role's guard: the order of -helpall.
 template <typename Visit> constexpr void forEachKeyWord(Visit visit) {
   for (const KeyRole &role : kKeyRoles) {
-    for (const KeyForm form : {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile}) {
+    for (const KeyForm form : {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile,
+                               KeyForm::HmacHex, KeyForm::HmacFile}) {
       if (hasWord(role, form)) {
         visit(KeyWord{role.role, form});
       }
@@ -376,7 +508,7 @@ makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
   forEachKeyWord([&](KeyWord word) {
     const KeyRole &role = keyRole(word.role);
     const KeyWords &family = wordsOf(role, word.form);
-    const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
+    const bool file = isFileForm(word.form);
     const bool guard = word.form == KeyForm::CheckValue;
     OptionSpec &row = rows[next];
     row.word = std::u16string_view(texts[next].text.data(), texts[next].size);
@@ -526,6 +658,7 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.bytes = spec.bytes;
     row.flag = spec.flag;
     row.key = spec.key;
+    row.message = spec.message;
   }
   return rows;
 }
@@ -544,7 +677,7 @@ constexpr std::size_t kLongestWord = 24;
 struct WordIndex {
   std::array<std::uint8_t, kAllOptions.size()> rows{};
   std::array<std::uint16_t, kAllOptions.size()> offsets{}; // where each row's word is in the pool
-  std::array<std::uint64_t, kAllOptions.size()> keys{}; // wordKey of each row, in that order
+  std::array<std::uint64_t, kAllOptions.size()> keys{};    // wordKey of each row, in that order
   std::array<std::uint8_t, kLongestWord + 2> start{};
 };
 
@@ -596,6 +729,8 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
     return true;
   case Characters::Hex:
     return allHex(value);
+  case Characters::HexBytes:
+    return length % 2 == 0 && allHex(value);
   case Characters::Decimal:
     break;
   }
@@ -614,7 +749,7 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
       return false;
     }
   }
-  return true;
+  return number >= rule.smallest;
 }
 
 // "a, b, c or d", for the choices of a row.

@@ -20,8 +20,8 @@ namespace tolvane {
 // The groups of -helpall, in its order.
 enum class OptionGroup : std::uint8_t { Command, Value, Key, Switch };
 
-// The characters a value may hold.
-enum class Characters : std::uint8_t { Any, Decimal, Hex };
+// The characters a value may hold. HexBytes: hex digits, an even number of them.
+enum class Characters : std::uint8_t { Any, Decimal, Hex, HexBytes };
 
 // A value rule: its characters, then its length, both checked before anything is stored.
 struct ValueRule {
@@ -30,7 +30,11 @@ struct ValueRule {
   std::uint32_t longest = UINT32_MAX;
   std::uint32_t orLength = 0; // a second length allowed besides shortest..longest; 0: none
   std::int32_t largest = -1;  // decimal digits read as a number that must not exceed this
+  std::int32_t smallest = 0;  // with largest: nor be less than this
 };
+
+// Where a word that gives the message of the MAC and data commands takes it from.
+enum class MessageForm : std::uint8_t { None, Hex, File };
 
 // One value of an enumerated option: the text typed and the number stored.
 struct Choice {
@@ -83,6 +87,7 @@ struct Option {
   ShortBytes CommandLine::*bytes = nullptr;    // hex digits as bytes
   bool CommandLine::*flag = nullptr;           // a switch: set
   std::optional<KeyWord> key{};                // a word generated from a key role
+  MessageForm message = MessageForm::None;     // -data and -datafile: into the KeyStore's message
 
   std::u16string_view word() const;
   std::u16string_view line() const;

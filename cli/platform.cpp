@@ -141,7 +141,8 @@ bool waitFor(int fd, short events, int deadline);
 } // namespace
 
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch) {
+                                          std::size_t capacity, bool inBatch,
+                                          std::u16string_view refusal) {
   int fd = -1;
   {
     // In a batch a FIFO without a writer must not stop every request behind it: the open does
@@ -162,7 +163,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
                           info.st_ino == input.st_ino;
     if (sameFile || (::isatty(fd) != 0 && ::isatty(0) != 0)) {
       ::close(fd);
-      throw excCL_MalformedParameter(u"a key file cannot be the standard input of a batch");
+      throw excCL_MalformedParameter(refusal);
     }
   }
   std::optional<std::size_t> result;

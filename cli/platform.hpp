@@ -38,8 +38,10 @@ std::string encodeArgument(std::u16string_view text);
 // batch's own standard input, which carries the requests, or a terminal when that input is one:
 // excCL_MalformedParameter. There a FIFO is given one second in all to deliver its bytes, and a
 // stop signal ends the wait; what came by then is what was read.
-std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch);
+// refusal is the message of that refusal.
+std::optional<std::size_t>
+readFilePrefix(std::u16string_view name, std::uint8_t *buffer, std::size_t capacity, bool inBatch,
+               std::u16string_view refusal = u"a key file cannot be the standard input of a batch");
 
 // A reader that went away, or a file-size limit reached, must show as a failed write reported
 // with status 1, not as a silent death by signal.

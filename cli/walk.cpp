@@ -74,6 +74,13 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
       cl.keys[role] = &slot;
       loadKey(*option.key, value, slot, inBatch);
     }
+  } else if (option.message != MessageForm::None) {
+    if (option.message == MessageForm::Hex) {
+      keys.message.assignHex(value);
+    } else {
+      keys.message.assignFile(value, inBatch);
+    }
+    cl.data = &keys.message;
   } else if (option.number != nullptr) {
     cl.*option.number = numberOf(option, value);
   } else if (option.bytes != nullptr) {
