@@ -2,7 +2,9 @@
 # Times batch mode: for each kind of request, requests per second over REQUESTS requests (wall
 # and CPU time) and instructions per request (callgrind over COUNTED requests, less an empty
 # batch with the same command line). Then single processes against one batch for -calcpvv.
-# Every request has its own PAN (with a valid check digit) and PIN; keys are given once.
+# Every request has its own PAN (with a valid check digit) and PIN, or its own message of 64
+# random bytes; keys are given once. The -calcmac requests are also counted beside their floor,
+# bench/floor: a lean loop that decodes, MACs and answers the same lines on the same engines.
 #
 # Usage: bench/batch.sh [build-dir]     (default: build-bench, configured for Release)
 set -euo pipefail
@@ -13,6 +15,11 @@ singles=${SINGLES:-1000}
 requests=${REQUESTS:-100000}
 counted=${COUNTED:-20000}
 command -v valgrind >/dev/null || { echo "valgrind is needed" >&2; exit 1; }
+# The floor of the -calcmac requests, built beside the program with the same settings.
+if [ ! -x "$build/bench/floor" ]; then
+  cmake "$build" -DTOLVANE_BUILD_BENCH=ON >/dev/null
+  cmake --build "$build" --target floor -j2 >/dev/null
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,12 +47,19 @@ awk '{ print "-pan " $1 }' "$work/cards" >"$work/verifypan"
 "$bin" -batch -calcpinblock -kpe $kpe <"$work/calcpinblock" | cut -f2 |
   paste -d' ' - "$work/cards" | awk '{ print "-pinblock " $1 " -pan " $2 }' >"$work/translate"
 
-# name, then the command line of the batch
+# Messages of 64 random bytes for -calcmac, one request each.
+od -An -vtx1 -N $((64 * requests)) /dev/urandom | tr -d ' \n' | fold -w 128 |
+  sed 's/^/-data /' >"$work/calcmac"
+
+# name, then the command line of the batch; a -calcmac workload also names its floor
 workloads=(
   "-calcpvv|-calcpvv -pvki 1 -kpvfile $work/kpv"
   "-calcpinblock, three-key KPE|-calcpinblock -kpe $kpe"
   "-verifypan|-verifypan"
   "-translate, format 0 to format 4|-translate -kpe $kpe -toformat 4 -tokpeaes $aes"
+  "-calcmac, retail MAC, 64 bytes|-calcmac -macalg iso9797-3 -mak $kpv|retail"
+  "-calcmac, AES CMAC, 64 bytes|-calcmac -macalg cmac -makaes $aes|cmac"
+  "-calcmac, HMAC-SHA256, 64 bytes|-calcmac -macalg hmac-sha256 -makhmac $aes|hmac"
 )
 
 # Wall-clock and CPU seconds (user + system, children included) of a command, on one line.
@@ -53,15 +67,20 @@ timed() {
   local TIMEFORMAT='%R %U %S'
   { time "$@" >/dev/null; } 2>&1 | awk '{ print $1, $2 + $3 }'
 }
-instructions() {
-  env -i valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bin" "$@" 2>&1 >/dev/null |
+instructions_of() {
+  env -i valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
     sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
+instructions() { instructions_of "$bin" "$@"; }
 
 printf '%-34s %14s %14s %16s\n' "batch of" "requests/s" "per CPU s" "instructions/req"
+floors=()
 for workload in "${workloads[@]}"; do
   name=${workload%%|*}
-  read -ra args <<<"${workload#*|}"
+  rest=${workload#*|}
+  floor=
+  [ "${rest#*|}" != "$rest" ] && floor=${rest#*|} && rest=${rest%%|*}
+  read -ra args <<<"$rest"
   file=$work/${args[0]#-}
   "$bin" -batch "${args[@]}" <"$file" | grep -qv '^0	' &&
     { echo "$name: a request failed" >&2; exit 1; }
@@ -72,7 +91,21 @@ for workload in "${workloads[@]}"; do
   empty=$(instructions -batch "${args[@]}" </dev/null)
   awk -v name="$name" -v n="$requests" -v w="$wall" -v c="$cpu" -v f="$full" -v e="$empty" \
     -v k="$counted" 'BEGIN { printf "%-34s %14.0f %14.0f %16.0f\n", name, n / w, n / c, (f - e) / k }'
+  if [ -n "$floor" ]; then
+    # The floor: bench/floor on the same requests, its answers the same.
+    cmp -s <("$build/bench/floor" "$floor" <"$file") <("$bin" -batch "${args[@]}" <"$file") ||
+      { echo "$name: the floor answers differently" >&2; exit 1; }
+    floor_full=$(instructions_of "$build/bench/floor" "$floor" <"$work/counted")
+    floor_empty=$(instructions_of "$build/bench/floor" "$floor" </dev/null)
+    floors+=("$(awk -v name="$name" -v f="$full" -v e="$empty" -v g="$floor_full" \
+      -v h="$floor_empty" -v k="$counted" 'BEGIN {
+      printf "%-34s %10.0f %10.0f %8.2f", name, (f - e) / k, (g - h) / k, (f - e) / (g - h) }')")
+  fi
 done
+if [ ${#floors[@]} -gt 0 ]; then
+  printf '\n%-34s %10s %10s %8s\n' "instructions per request" "tolvane" "floor" "ratio"
+  printf '%s\n' "${floors[@]}"
+fi
 
 singles_run() {
   head -n "$singles" "$work/cards" | while read -r pan pin; do
