@@ -83,8 +83,7 @@ Text missingKeyMessage(KeyWord word) {
   if (word.form == KeyForm::CheckValue) {
     return Text(u"missing ") + Text(keyRole(word.role).label) + u" check value";
   }
-  const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
-  return Text(u"missing ") + labelOf(word) + (file ? u" filename" : u"");
+  return Text(u"missing ") + labelOf(word) + (isFileForm(word.form) ? u" filename" : u"");
 }
 
 Text refusedKeyMessage(KeyWord word) {

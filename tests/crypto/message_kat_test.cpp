@@ -43,9 +43,9 @@ void checkMac(MacAlgorithm algorithm, const Bytes &key, int padding, const Bytes
               const std::string &expected, const std::string &where) {
   // Keys as a command makes them: the DES family for the ISO algorithms, AES for a 16-byte CMAC
   // key whose MAC is 16 bytes long.
-  const CipherFamily family =
-      algorithm == MacAlgorithm::Cmac && expected.size() == 32 ? CipherFamily::Aes
-                                                               : CipherFamily::Des;
+  const CipherFamily family = algorithm == MacAlgorithm::Cmac && expected.size() == 32
+                                  ? CipherFamily::Aes
+                                  : CipherFamily::Des;
   std::optional<Cipher> cipher, left;
   std::optional<HmacKey> hmac;
   MacKey macKey;
@@ -61,7 +61,7 @@ void checkMac(MacAlgorithm algorithm, const Bytes &key, int padding, const Bytes
   const Digest mac = computeMessageMac(algorithm, macKey, message, method);
   EXPECT_EQ(toHex(mac.view()), expected) << where;
   EXPECT_EQ(mac.size, fullMacLength(algorithm, isHmac(algorithm) ? MacKeyKind()
-                                                                   : MacKeyKind(cipher->algorithm())))
+                                                                 : MacKeyKind(cipher->algorithm())))
       << where;
 
   Bytes given = fromHex(expected);
@@ -75,8 +75,7 @@ void checkMac(MacAlgorithm algorithm, const Bytes &key, int padding, const Bytes
 }
 
 void checkEncryption(const std::string &name, const Bytes &key, const Bytes &iv, int padding,
-                     const Bytes &message, const std::string &expected,
-                     const std::string &where) {
+                     const Bytes &message, const std::string &expected, const std::string &where) {
   const CipherFamily family = name.starts_with("aes") ? CipherFamily::Aes : CipherFamily::Des;
   const BlockMode mode = name.ends_with("ecb") ? BlockMode::Ecb : BlockMode::Cbc;
   const Cipher cipher(*cipherAlgorithmFor(family, key.size()), key);
