@@ -12,7 +12,11 @@ n=0
 for line; do
   # Once the line is cleared and the print has run, the completion before it has ended.
   zpty -w -n z "$line"$'\t'$'\C-u'"print > $out/done$n"$'\n'
-  while [[ ! -e $out/done$n ]]; do sleep 0.02; done
+  # What the shell echoes is read away as it comes: a terminal whose output nobody reads stops
+  # the shell once its buffer is full, and a long list of words fills it.
+  while [[ ! -e $out/done$n ]]; do
+    zpty -rt z echoed 2>/dev/null || sleep 0.02
+  done
   (( n )) && { print -r -- "== $line"; [[ -e $out/offered ]] && cat $out/offered }
   rm -f $out/offered
   (( n++ ))
