@@ -269,10 +269,10 @@ void answerEncrypt(const CommandLine &cl, Text &answer) {
   const std::span<const std::uint8_t> message = cl.data->bytes();
   SecretBuffer<std::uint8_t> out(
       encipheredLength(message.size(), key.cipher().blockSize(), padding));
-  out.commit(out.capacity());
   const auto iv = ivOf(cl);
   encryptMessage(key.cipher(), modeOf(cl), std::span(iv).first(key.cipher().blockSize()), message,
-                 padding, std::span(out.end() - out.size(), out.size()));
+                 padding, std::span(out.end(), out.capacity()));
+  out.commit(out.capacity());
   appendSecretHex(answer, out);
 }
 
@@ -282,10 +282,10 @@ void answerDecrypt(const CommandLine &cl, Text &answer) {
   const DataKeyInUse key(cl);
   const std::span<const std::uint8_t> in = cl.data->bytes();
   SecretBuffer<std::uint8_t> out(in.size());
-  out.commit(out.capacity());
   const auto iv = ivOf(cl);
   decryptMessage(key.cipher(), modeOf(cl), std::span(iv).first(key.cipher().blockSize()), in,
-                 std::span(out.end() - out.size(), out.size()));
+                 std::span(out.end(), out.capacity()));
+  out.commit(out.capacity());
   appendSecretHex(answer, out);
 }
 
