@@ -555,22 +555,33 @@ constexpr std::size_t poolSize() {
   return size;
 }
 
+// Every text of every spec, in the order of forEachText: where it is in the pool. A text given
+// again is stored once. Only whole texts are shared, found by their length first: a search for
+// each text inside the whole pool would cost the compiler more steps than it allows a constant.
 struct Pool {
   std::array<char16_t, poolSize()> characters{};
   std::size_t used = 0;
+  std::array<TextRef, kSpecs.size() * 5> refs{};
+  std::size_t placed = 0;
 
-  // Where text is in the pool, adding it unless it is there already.
-  constexpr TextRef place(std::u16string_view text) {
-    const std::u16string_view held(characters.data(), used);
-    std::size_t at = text.empty() ? 0 : held.find(text);
-    if (at == std::u16string_view::npos) {
-      at = used;
+  constexpr void place(std::u16string_view text) {
+    TextRef ref{0, static_cast<std::uint16_t>(text.size())};
+    bool found = text.empty();
+    for (std::size_t i = 0; i < placed && !found; ++i) {
+      found = refs[i].size == text.size() &&
+              std::u16string_view(characters.data() + refs[i].offset, refs[i].size) == text;
+      ref.offset = found ? refs[i].offset : ref.offset;
+    }
+    if (!found) {
+      ref.offset = static_cast<std::uint16_t>(used);
       for (const char16_t c : text) {
         characters[used++] = c;
       }
     }
-    return {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
+    refs[placed++] = ref;
   }
+  // The place of text which (0 word, 1 placeholder, 2 line, 3 missing, 4 refused) of spec row.
+  constexpr TextRef at(std::size_t row, std::size_t which) const { return refs[5 * row + which]; }
 };
 
 constexpr Pool makePool() {
@@ -631,18 +642,17 @@ constexpr ChoiceLists makeChoiceLists() {
 constexpr ChoiceLists kChoiceLists = makeChoiceLists();
 
 constexpr std::array<Option, kSpecs.size()> makeRows() {
-  Pool pool = kPool;
   ChoiceLists lists = kChoiceLists;
   std::array<Option, kSpecs.size()> rows{};
   std::size_t commands = 0;
   for (std::size_t i = 0; i < kSpecs.size(); ++i) {
     const OptionSpec &spec = kSpecs[i];
     Option &row = rows[i];
-    row.wordRef = pool.place(spec.word);
-    row.placeholderRef = pool.place(spec.placeholder);
-    row.lineRef = pool.place(spec.line);
-    row.missingRef = pool.place(spec.missing);
-    row.refusedRef = pool.place(spec.refused);
+    row.wordRef = kPool.at(i, 0);
+    row.placeholderRef = kPool.at(i, 1);
+    row.lineRef = kPool.at(i, 2);
+    row.missingRef = kPool.at(i, 3);
+    row.refusedRef = kPool.at(i, 4);
     row.group = spec.group;
     row.help = spec.help;
     row.notInRequest = spec.notInRequest;
