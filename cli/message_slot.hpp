@@ -14,7 +14,7 @@
 namespace tolvane {
 
 // The largest -datafile: a larger file is refused, and no byte past this and one more is read.
-inline constexpr std::size_t kLongestDataFile = 1024 * 1024;
+inline constexpr std::size_t kLongestDataFile = std::size_t{1024} * 1024;
 
 class MessageSlot {
 public:
