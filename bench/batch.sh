@@ -51,6 +51,9 @@ awk -v n="$requests" 'BEGIN {
 awk '{ print "-pan " $1 " -pin " $2 }' "$work/cards" >"$work/calcpvv"
 cp "$work/calcpvv" "$work/calcpinblock"
 awk '{ print "-pan " $1 }' "$work/cards" >"$work/verifypan"
+# Messages of 64 random bytes for -calcmac, one request each.
+od -An -vtx1 -N $((64 * requests)) /dev/urandom | tr -d ' \n' | fold -w 128 |
+  sed 's/^/-data /' >"$work/calcmac"
 # Blocks made by the program itself: format 0 under the three-key KPE to translate, and blocks
 # of each DUKPT transaction, as the terminals would have sent them.
 made() { "$bin" -batch "$@" | cut -f2; }
@@ -83,6 +86,9 @@ workloads=(
   "DUKPT block, Triple-DES|dukpt|-uncalcpinblock -pan $pan -bdk $kpv|dukpt $kpv $pan"
   "DUKPT block, AES|dukptaes|-uncalcpinblock -format 4 -pan $pan -bdkaes $bdkaes|dukptaes $bdkaes $pan"
   "-verifyarqc, locked IMK|verifyarqc|-verifyarqc -locked $arqc_settings|verifyarqc $kpv"
+  "-calcmac, retail MAC, 64 bytes|calcmac|-calcmac -macalg iso9797-3 -mak $kpv|macretail $kpv"
+  "-calcmac, AES CMAC, 64 bytes|calcmac|-calcmac -macalg cmac -makaes $aes|maccmac $aes"
+  "-calcmac, HMAC-SHA256, 64 bytes|calcmac|-calcmac -macalg hmac-sha256 -makhmac $aes|machmac $aes"
 )
 
 # Wall-clock and CPU seconds (user + system, children included) of a command, on one line.

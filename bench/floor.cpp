@@ -14,8 +14,13 @@
 //   dukptaes BDK PAN               -ksn KSN -pinblockaes BLOCK (AES DUKPT, format 4)
 //   verifyarqc IMK                 -pan PAN -psn PSN -atc ATC -acdata DATA -arqc ARQC
 //                                  (option A, the EMV common session key, padding 2)
+//   macretail MAK                  -data HEX (ISO 9797-1 algorithm 3, padding 1)
+//   maccmac AESMAK                 -data HEX (AES CMAC)
+//   machmac KEY                    -data HEX (HMAC-SHA256)
 
 #include <algorithm>
+#include <optional>
+#include <span>
 #include <array>
 #include <cstdlib>
 #include <cstdio>
@@ -29,6 +34,7 @@
 #include "card/luhn.hpp"
 #include "crypto/dukpt.hpp"
 #include "crypto/random.hpp"
+#include "crypto/message_mac.hpp"
 #include "emv/card_key.hpp"
 #include "emv/cryptogram.hpp"
 #include "emv/session_key.hpp"
@@ -116,6 +122,26 @@ int main(int argc, char **argv) {
     const auto bytes = key(3);
     second.setKey(algorithm(CipherFamily::Aes, bytes.size()), bytes);
   }
+  // The MAC kinds: keys prepared once, as a batch keeps them.
+  std::optional<HmacKey> hmac;
+  MacKey macKey{};
+  MacAlgorithm macAlgorithm = MacAlgorithm::Iso9797Alg3;
+  if (kind == "macretail") {
+    const auto bytes = key(2);
+    first.setKey(CipherAlgorithm::Tdes2, bytes);
+    second.setKey(CipherAlgorithm::Des, std::span(bytes).first(8));
+    macKey = {&first, &second, nullptr};
+  } else if (kind == "maccmac") {
+    const auto bytes = key(2);
+    first.setKey(algorithm(CipherFamily::Aes, bytes.size()), bytes);
+    macKey = {&first, nullptr, nullptr};
+    macAlgorithm = MacAlgorithm::Cmac;
+  } else if (kind == "machmac") {
+    hmac.emplace(sha256, key(2));
+    macKey = {nullptr, nullptr, &*hmac};
+    macAlgorithm = MacAlgorithm::HmacSha256;
+  }
+  std::vector<std::uint8_t> message;
   if (kind == "dukpt" || kind == "dukptaes") {
     bdk = key(2);
     dukptPan.assign(argv[3], argv[3] + std::strlen(argv[3]));
@@ -181,6 +207,13 @@ int main(int argc, char **argv) {
         hexToBytes(w3, block.bytes.data());
         answer += *decodePinBlock(*findPinBlockFormat(blockSize == 16 ? 4 : 0), block, dukptPan,
                                   &cipher);
+      }
+    } else if (kind == "macretail" || kind == "maccmac" || kind == "machmac") {
+      ok = w1.size() % 2 == 0 && allHex(w1);
+      if (ok) {
+        message.resize(w1.size() / 2);
+        hexToBytes(w1, message.data());
+        appendHex(answer, computeMessageMac(macAlgorithm, macKey, message, MacPadding::Zeros).view());
       }
     } else if (kind == "verifyarqc") {
       const std::u16string_view psn = words.word[3], atc = words.word[5], data = words.word[7],

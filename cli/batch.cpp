@@ -307,8 +307,13 @@ private:
 
 template <typename Units>
 void Batch::answer(int status, Outcome outcome, const Units &text, std::u16string_view ref) {
-  // Escaped, a byte takes at most six; the rest of a line is short.
-  if (answers_.size() + 6 * (text.size() + ref.size()) + 64 > answers_.capacity()) {
+  // Escaped, a byte takes at most six; the rest of a line is short. A text longer than the
+  // buffer holds (the answer to a large -datafile) goes out in pieces, the line whole all the
+  // same: the output's line boundaries are what a stop respects.
+  constexpr std::size_t kPiece = (kAnswerCapacity - 64) / 6;
+  const std::basic_string_view<typename Units::value_type> units(text);
+  if (answers_.size() + 6 * (std::min(units.size(), kPiece) + ref.size()) + 64 >
+      answers_.capacity()) {
     flushAnswers();
   }
   constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
@@ -317,11 +322,24 @@ void Batch::answer(int status, Outcome outcome, const Units &text, std::u16strin
   const auto put = [&out](std::string_view bytes) {
     out = std::copy(bytes.begin(), bytes.end(), out);
   };
+  // Each piece of the text, escaped, flushing what the buffer holds before it when needed.
+  const auto escapeAll = [&](auto escape) {
+    for (std::size_t at = 0; at < units.size(); at += kPiece) {
+      const auto piece = units.substr(at, kPiece);
+      if (answers_.size() + static_cast<std::size_t>(out - answers_.end()) + 6 * piece.size() + 64 >
+          answers_.capacity()) {
+        answers_.commit(static_cast<std::size_t>(out - answers_.end()));
+        flushAnswers();
+        out = answers_.end();
+      }
+      out = escape(out, piece);
+    }
+  };
   switch (form_) {
   case AnswerForm::Tab:
     *out++ = status == 0 ? '0' : '1';
     *out++ = '\t';
-    out = writeEscaped(out, text);
+    escapeAll([](char *to, auto piece) { return writeEscaped(to, piece); });
     *out++ = '\n';
     break;
   case AnswerForm::JsonLines:
@@ -335,10 +353,10 @@ void Batch::answer(int status, Outcome outcome, const Units &text, std::u16strin
     put(status == 0 ? R"("status":0,"kind":")" : R"("status":1,"kind":")");
     put(kind);
     put(R"(","text":")");
-    out = writeJsonString(out, text);
+    escapeAll([](char *to, auto piece) { return writeJsonString(to, piece); });
     put("\"}\n");
     break;
-  case AnswerForm::Csv:
+  case AnswerForm::Csv: {
     if (csvRef_) {
       out = writeCsvField(out, ref);
       *out++ = ',';
@@ -346,9 +364,13 @@ void Batch::answer(int status, Outcome outcome, const Units &text, std::u16strin
     put(status == 0 ? "0," : "1,");
     out = writeCsvField(out, kind);
     *out++ = ',';
-    out = writeCsvField(out, text);
-    put("\r\n");
+    // Whether the text goes in quotes is decided on the whole of it, piece by piece after.
+    const bool quoted = csvNeedsQuotes(units);
+    put(quoted ? "\"" : "");
+    escapeAll([](char *to, auto piece) { return writeCsvQuotesDoubled(to, piece); });
+    put(quoted ? "\"\r\n" : "\r\n");
     break;
+  }
   }
   answers_.commit(static_cast<std::size_t>(out - answers_.end()));
 }

@@ -4,9 +4,11 @@
 
 #include <optional>
 
+#include "base/secret.hpp"
 #include "cli/command_line.hpp"
 #include "crypto/cipher.hpp"
 #include "keys/key_use.hpp"
+#include "crypto/dukpt.hpp"
 
 namespace tolvane {
 
@@ -28,5 +30,10 @@ private:
 
 // The working key -workingkey names, or the AES DUKPT default (AES-128). Only for an AES BDK.
 CipherAlgorithm workingKeyOf(const CommandLine &commandLine);
+// The algorithm of the DUKPT working keys: two-key Triple-DES under a Triple-DES BDK,
+// workingKeyOf under an AES one. Only with a BDK.
+CipherAlgorithm dukptWorkingAlgorithm(const CommandLine &commandLine);
+// The working key of usage for the BDK and KSN of the command line.
+Secret<DukptKey> dukptKeyOf(const CommandLine &commandLine, DukptUsage usage);
 
 } // namespace tolvane

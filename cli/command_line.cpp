@@ -18,6 +18,9 @@ void CommandLine::check() const {
     if (!guards[static_cast<std::size_t>(role.role)].empty() && key(role.role) == nullptr) {
       throw excCL_RequiredParameterMissing(guardWithoutKeyMessage(role.role));
     }
+    if (!guards[static_cast<std::size_t>(role.role)].empty() && key(role.role)->isHmac()) {
+      throw excCL_MalformedParameter(guardOfHmacKeyMessage(role.role));
+    }
   }
 }
 

@@ -147,6 +147,17 @@ struct CommandLine {
   std::int32_t acPadding = -1;     // -acpad: a MacPadding
   std::int32_t arpcMethod = -1;    // an ArpcMethod
   std::int32_t arpcKey = -1;       // an ArpcKey
+  std::int32_t direction = -1;  // -direction: 0 request, 1 response, or -1 when not given
+
+  // MACs and data encryption. The numbers are -1 when not given.
+  const MessageSlot *data = nullptr; // -data or -datafile: the KeyStore's message
+  std::int32_t macAlgorithm = -1;    // a MacAlgorithm
+  std::int32_t macPadding = -1;      // a MacPadding (1 to 3)
+  std::int32_t macLength = -1;       // 4..64 bytes
+  std::u16string_view macHex;        // 8..128 hex digits, an even number, when given
+  std::int32_t mode = -1;            // a BlockMode
+  ShortBytes iv;                     // 8 or 16 bytes when given
+  std::int32_t dataPadding = -1;     // a DataPadding (1 or 2)
 };
 
 } // namespace tolvane

@@ -81,6 +81,22 @@ void checkCalcArpc(const CommandLine &commandLine);
 void answerCalcArpc(const CommandLine &commandLine, Text &answer);
 void checkEmvKeys(const CommandLine &commandLine);
 void answerEmvKeys(const CommandLine &commandLine, Text &answer);
+// The checks on the DUKPT words where a command takes a working key in place of a key: a KSN
+// that fits the BDK and names a transaction, and a working key no stronger than the BDK. Throws
+// as above.
+void checkDukptWorkingKeyWords(const CommandLine &commandLine);
+// Without a BDK: neither -ksn nor -workingkey. Throws excCL_RequiredParameterMissing.
+void checkNoDukptWords(const CommandLine &commandLine);
+
+// MACs and data encryption (message_commands.cpp).
+void checkCalcMac(const CommandLine &commandLine);
+void answerCalcMac(const CommandLine &commandLine, Text &answer);
+void checkVerifyMac(const CommandLine &commandLine);
+void answerVerifyMac(const CommandLine &commandLine, Text &answer);
+void checkEncrypt(const CommandLine &commandLine);
+void answerEncrypt(const CommandLine &commandLine, Text &answer);
+void checkDecrypt(const CommandLine &commandLine);
+void answerDecrypt(const CommandLine &commandLine, Text &answer);
 
 // Keys and the program itself (key_commands.cpp).
 void checkKcv(const CommandLine &commandLine);

@@ -22,17 +22,20 @@ struct CsvField {
 bool splitCsvRecord(std::string_view record, SecretString<char> &storage,
                     std::vector<CsvField> &fields);
 
-// Writes field as a CSV field from out on, in quotes (and its quotes doubled) when it holds a
-// comma, a quote, CR or LF; returns where it ended. out has room for 2 * size + 2 bytes.
-template <typename Units> char *writeCsvField(char *out, const Units &field) {
-  bool quoted = false;
+// Whether a field must go in quotes: it holds a comma, a quote, CR or LF.
+template <typename Units> bool csvNeedsQuotes(const Units &field) {
   for (const auto unit : field) {
     const auto c = static_cast<char>(unit);
-    quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+      return true;
+    }
   }
-  if (quoted) {
-    *out++ = '"';
-  }
+  return false;
+}
+
+// Writes field from out on with its quotes doubled, as it stands inside quotes; returns where it
+// ended. out has room for 2 * size bytes.
+template <typename Units> char *writeCsvQuotesDoubled(char *out, const Units &field) {
   for (const auto unit : field) {
     const auto c = static_cast<char>(unit);
     if (c == '"') {
@@ -40,6 +43,17 @@ template <typename Units> char *writeCsvField(char *out, const Units &field) {
     }
     *out++ = c;
   }
+  return out;
+}
+
+// Writes field as a CSV field from out on, in quotes when csvNeedsQuotes says so; returns where
+// it ended. out has room for 2 * size + 2 bytes.
+template <typename Units> char *writeCsvField(char *out, const Units &field) {
+  const bool quoted = csvNeedsQuotes(field);
+  if (quoted) {
+    *out++ = '"';
+  }
+  out = writeCsvQuotesDoubled(out, field);
   if (quoted) {
     *out++ = '"';
   }

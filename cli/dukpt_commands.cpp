@@ -33,8 +33,9 @@ void checkDukptWords(const CommandLine &cl) {
   if (cl.workingKey >= 0 && !aes) {
     throw excCL_RequiredParameterMissing(kWorkingKeyWithoutAesBdk);
   }
+  // Triple-DES working keys are weaker than any AES BDK.
   const CipherEntry &working = cipherEntry(workingKeyOf(cl));
-  if (aes && working.keySize > bdk.bytes().size()) {
+  if (aes && working.family == CipherFamily::Aes && working.keySize > bdk.bytes().size()) {
     throw excCL_MalformedParameter(Text(u"workingkey aes") +
                                    (working.keySize == 32 ? u"256" : u"192") +
                                    u" is stronger than the BDK");
@@ -78,7 +79,9 @@ constexpr KeyLine kTdesWorkingKeys[] = {
 constexpr KeyLine kAesWorkingKeys[] = {
     {DukptUsage::Pin, u"PIN encryption key"},
     {DukptUsage::MacRequest, u"MAC generation key"},
+    {DukptUsage::MacResponse, u"MAC verification key"},
     {DukptUsage::DataRequest, u"data encryption key"},
+    {DukptUsage::DataResponse, u"data decryption key"},
 };
 constexpr SchemeLines kTdesLines{u"initial key (IPEK)", u"transaction key (pre-variant)",
                                  kTdesWorkingKeys};
@@ -125,23 +128,42 @@ void answerDukptKeys(const CommandLine &cl, Text &answer) {
   }
 }
 
+void checkNoDukptWords(const CommandLine &cl) {
+  if (!cl.ksn.empty()) {
+    throw excCL_RequiredParameterMissing(
+        u"ksn requires one of -bdk, -bdkfile, -bdkaes or -bdkaesfile");
+  }
+  if (cl.workingKey >= 0) {
+    throw excCL_RequiredParameterMissing(kWorkingKeyWithoutAesBdk);
+  }
+}
+
+void checkDukptWorkingKeyWords(const CommandLine &cl) {
+  checkDukptWords(cl);
+  if (dukptCounter(cl.key(Role::Bdk)->family(), cl.ksn.span()) == 0) {
+    throw excCL_MalformedParameter(u"KSN counter 0 names no transaction");
+  }
+}
+
 void checkDukptBlockWords(const CommandLine &cl, const PinBlockFormat &format) {
   const KeySlot *bdk = cl.key(Role::Bdk);
   if (bdk == nullptr) {
-    if (!cl.ksn.empty()) {
-      throw excCL_RequiredParameterMissing(
-          u"ksn requires one of -bdk, -bdkfile, -bdkaes or -bdkaesfile");
-    }
-    if (cl.workingKey >= 0) {
-      throw excCL_RequiredParameterMissing(kWorkingKeyWithoutAesBdk);
-    }
+    checkNoDukptWords(cl);
     return;
   }
   if (cl.key(Role::Kpe) != nullptr) {
     throw excCL_MalformedParameter(u"BDK and KPE must not be given together");
   }
   checkDukptWords(cl);
-  if (bdk->family() != format.keyFamily) {
+  // An AES BDK may derive Triple-DES PIN keys, for the formats that take them.
+  const CipherFamily working = cipherEntry(dukptWorkingAlgorithm(cl)).family;
+  if (bdk->family() == CipherFamily::Aes && working != format.keyFamily &&
+      working == CipherFamily::Des) {
+    throw excCL_MalformedParameter(Text(u"format ") + Text(format.name) +
+                                   u" takes an AES working key: -workingkey aes128, aes192 "
+                                   u"or aes256");
+  }
+  if (working != format.keyFamily) {
     Text message(u"format ");
     message += format.name;
     if (format.keyFamily == CipherFamily::Aes) {

@@ -17,15 +17,6 @@ namespace tolvane {
 
 namespace {
 
-// What each KeyUse does, in its order: characters, not pointers, so that nothing is relocated.
-constexpr char16_t kOperations[][20] = {
-    u"make a PIN block",  u"read a PIN block", u"compute a PVV",    u"verify a PVV",
-    u"compute an offset", u"verify an offset", u"compute a CVV",    u"verify a CVV",
-    u"derive DUKPT keys", u"derive card keys", u"make cryptograms",
-};
-static_assert(std::size(kOperations) == static_cast<std::size_t>(KeyUse::CardCryptograms) + 1,
-              "one name per KeyUse, in its order");
-
 // "V2 or V0": codes of width characters each, as a list is written.
 void appendCodes(Text &text, std::u16string_view codes, std::size_t width) {
   for (std::size_t at = 0; at < codes.size(); at += width) {
@@ -87,7 +78,7 @@ void requireUse(const CommandLine &cl, Role role, KeyUse use) {
   message += u" and mode ";
   message += block.mode();
   message += u" may not ";
-  message += kOperations[static_cast<std::size_t>(use)];
+  message += rule.operation;
   message += u": it needs usage ";
   appendCodes(message, rule.usages, 2);
   message += u" and mode ";

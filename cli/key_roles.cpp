@@ -11,16 +11,34 @@ namespace tolvane {
 
 namespace {
 
-// "AES KPE" for the AES words, "KPE" for the others.
+// "AES KPE" for the AES words, "HMAC MAK" for the HMAC words, "KPE" for the others.
 Text labelOf(KeyWord word) {
-  Text label(familyOf(word.form) == CipherFamily::Aes ? u"AES " : u"");
+  Text label(isHmacForm(word.form)                      ? u"HMAC "
+             : familyOf(word.form) == CipherFamily::Aes ? u"AES "
+                                                        : u"");
   label += keyRole(word.role).label;
   return label;
 }
 
-// The sizes of a set from the largest down, each as its count of units per byte (2 for hex
-// digits), joined as a list is written: "48, 32 or 16".
-void appendSizes(Text &text, KeySizes sizes, std::size_t unitsPerByte) {
+void appendNumber(Text &text, std::size_t number) {
+  if (number >= 10) {
+    appendNumber(text, number / 10);
+  }
+  text += static_cast<char16_t>(u'0' + number % 10);
+}
+
+// The sizes a family's words take, each as its count of units per byte (2 for hex digits): a
+// set from the largest down, joined as a list is written ("48, 32 or 16"), or a range ("an even
+// number of 2 to 512" digits, "1 to 256" bytes).
+void appendSizes(Text &text, const KeyWords &words, bool file, std::size_t unitsPerByte) {
+  if (words.anyUpTo != 0) {
+    text += unitsPerByte == 2 ? u"an even number of " : u"";
+    appendNumber(text, unitsPerByte);
+    text += u" to ";
+    appendNumber(text, words.anyUpTo * unitsPerByte);
+    return;
+  }
+  const KeySizes sizes = file ? words.fileSizes : words.hexSizes;
   std::size_t left = 0;
   for (KeySizes rest = sizes; rest != 0; rest &= static_cast<KeySizes>(rest - 1)) {
     ++left;
@@ -148,8 +166,7 @@ Text missingKeyMessage(KeyWord word) {
     return Text(u"missing ") + blockLabel(word.role) +
            (word.form == KeyForm::BlockFile ? u" filename" : u"");
   }
-  const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
-  return Text(u"missing ") + labelOf(word) + (file ? u" filename" : u"");
+  return Text(u"missing ") + labelOf(word) + (isFileForm(word.form) ? u" filename" : u"");
 }
 
 Text refusedKeyMessage(KeyWord word) {
@@ -157,13 +174,13 @@ Text refusedKeyMessage(KeyWord word) {
     return Text(keyRole(word.role).label) + u" check value must be 4 or 6 hex digits";
   }
   Text message = labelOf(word) + u" must be ";
-  appendSizes(message, wordsOf(keyRole(word.role), word.form).hexSizes, 2);
+  appendSizes(message, wordsOf(keyRole(word.role), word.form), false, 2);
   return message + u" hex digits";
 }
 
 Text wrongFileLengthMessage(KeyWord word) {
   Text message = labelOf(word) + u" from file ";
-  appendSizes(message, wordsOf(keyRole(word.role), word.form).fileSizes, 1);
+  appendSizes(message, wordsOf(keyRole(word.role), word.form), true, 1);
   return message + u" bytes";
 }
 
@@ -181,25 +198,27 @@ Text guardMismatchMessage(Role role) {
   return Text(keyRole(role).label) + u" check value does not match";
 }
 
+Text guardOfHmacKeyMessage(Role role) {
+  return Text(keyRole(role).name) + u"kcv cannot guard an HMAC key";
+}
+
 bool acceptsKeyValue(KeyWord word, std::u16string_view value) {
   if (word.form == KeyForm::CheckValue) {
     return (value.size() == 4 || value.size() == 6) && allHex(value);
   }
-  if (word.form != KeyForm::Hex && word.form != KeyForm::AesHex) {
+  if (word.form != KeyForm::Hex && word.form != KeyForm::AesHex && word.form != KeyForm::HmacHex) {
     return true; // a file name, or a key block, read by loadKey
   }
   return value.size() % 2 == 0 &&
-         holds(wordsOf(keyRole(word.role), word.form).hexSizes, value.size() / 2) && allHex(value);
+         takesLength(wordsOf(keyRole(word.role), word.form), value.size() / 2, false) &&
+         allHex(value);
 }
 
 namespace {
 
 // The word that gives the key: "-kpeaesfile".
 Text wordOf(KeyWord word) {
-  static constexpr std::u16string_view suffixes[] = {u"",      u"file", u"aes",      u"aesfile",
-                                                     u"block", u"kcv",  u"blockfile"};
-  return Text(u"-") + Text(keyRole(word.role).name) +
-         Text(suffixes[static_cast<std::size_t>(word.form)]);
+  return Text(u"-") + Text(keyRole(word.role).name) + Text(keyFormSuffix(word.form));
 }
 
 // Hex digits and at most one line end after them, and nothing else: a key written as text.
@@ -258,10 +277,10 @@ void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatc
   const KeyWords &words = wordsOf(keyRole(word.role), word.form);
   const CipherFamily family = familyOf(word.form);
   // Room for the longest key written as hex with a CR LF after it, and one byte more.
-  constexpr std::size_t kTextRoom = 2 * 64 + 3;
+  constexpr std::size_t kTextRoom = 2 * kLongestHmacKey + 3;
   Secret<std::array<std::uint8_t, kTextRoom>> bytes;
   std::size_t count = 0;
-  if (word.form == KeyForm::Hex || word.form == KeyForm::AesHex) {
+  if (!isFileForm(word.form)) {
     hexToBytes(value, bytes->data());
     count = value.size() / 2;
   } else {
@@ -280,20 +299,26 @@ void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatc
     }
     if (!original && holdsHexText(std::span(bytes->data(), *read))) {
       KeyWord hex = word;
-      hex.form = family == CipherFamily::Aes ? KeyForm::AesHex : KeyForm::Hex;
+      hex.form = isHmacForm(word.form)           ? KeyForm::HmacHex
+                 : family == CipherFamily::Aes ? KeyForm::AesHex
+                                               : KeyForm::Hex;
       throw excCL_MalformedParameter(Text(u"key file ") + Text(value) + u" for " + wordOf(word) +
                                      u" holds hexadecimal text: give it as " + wordOf(hex) +
                                      u" HEX, or convert the file with xxd -r -p");
     }
     count = std::min(*read, words.fileReadLimit);
-    if (!holds(words.fileSizes, count)) {
+    if (!takesLength(words, count, true)) {
       throw excCL_MalformedParameter(wrongFileLengthMessage(word));
     }
   }
   if (words.keep != 0) {
     count = std::min(count, words.keep);
   }
-  slot.assign(family, std::span(bytes->data(), count));
+  if (isHmacForm(word.form)) {
+    slot.assignHmac(std::span(bytes->data(), count));
+  } else {
+    slot.assign(family, std::span(bytes->data(), count));
+  }
 }
 
 } // namespace tolvane

@@ -1,7 +1,8 @@
 #pragma once
 // The key roles: one row per kind of key a command takes, from which the option table generates
-// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE, the key
-// as a key block -ROLEblock TEXT, and the guard -ROLEkcv KCV, as the row allows) with its line
+// every word of the role (-ROLE HEX, -ROLEfile FILE, -ROLEaes HEX, -ROLEaesfile FILE,
+// -ROLEhmac HEX, -ROLEhmacfile FILE, the key as a key block -ROLEblock TEXT, and the guard
+// -ROLEkcv KCV, as the row allows) with its line
 // in -helpall and its messages. Adding a role is adding a name to Role and a row here.
 
 #include <array>
@@ -11,24 +12,37 @@
 #include <string_view>
 
 #include "base/text.hpp"
+#include "cli/message_slot.hpp"
 #include "crypto/cipher.hpp"
 #include "keys/key_slot.hpp"
 
 namespace tolvane {
 
 // In the order of kKeyRoles.
-enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Kbpk, Key, Imk, IccMk };
+enum class Role : std::uint8_t { Kpv, Kpe, ToKpe, Cvk, Bdk, Kbpk, Key, Imk, IccMk, Mak, Dek };
 
 // The words of one family of a role: the key as hex, and as a file of raw bytes.
 struct KeyWords {
-  KeySizes hexSizes = 0; // none: no words of this family
+  KeySizes hexSizes = 0; // none: no words of this family (unless anyUpTo)
   std::size_t keep = 0;  // a longer key is cut to this many bytes; 0: kept whole
   std::u16string_view placeholder{};
   std::u16string_view line{};
   KeySizes fileSizes = 0;      // the lengths a file may have
   std::size_t fileReadLimit{}; // bytes read at most: one past the longest refuses a longer file
   std::u16string_view fileLine{};
+  // In place of the two sets of sizes: any length from 1 byte to this, as hex or in a file
+  // (HMAC keys).
+  std::size_t anyUpTo = 0;
 };
+
+constexpr bool hasKeys(const KeyWords &words) { return words.hexSizes != 0 || words.anyUpTo != 0; }
+// Whether a key of bytes is one the hex words (or, with file, the file words) take.
+constexpr bool takesLength(const KeyWords &words, std::size_t bytes, bool file) {
+  if (words.anyUpTo != 0) {
+    return bytes >= 1 && bytes <= words.anyUpTo;
+  }
+  return holds(file ? words.fileSizes : words.hexSizes, bytes);
+}
 
 struct KeyRole {
   Role role;
@@ -36,6 +50,7 @@ struct KeyRole {
   std::u16string_view label; // names the key in messages: "missing KPE"
   KeyWords des{};            // single DES, two- and three-key Triple-DES
   KeyWords aes{};            // the -ROLEaes words
+  KeyWords hmac{};           // the -ROLEhmac words: keys without a cipher, which no guard names
   // -ROLEblock: the key as a key block under the KBPK, of whichever family the block says. None
   // when empty: a KBPK in a block would need a second KBPK to read it.
   std::u16string_view blockLine{};
@@ -126,6 +141,26 @@ inline constexpr KeyRole kKeyRoles[] = {
              keySizes({16}), 17, u"read a binary ICCMK from a file (16 bytes)"},
      .blockLine = u"a card's master key as a key block (usage E0)",
      .kcvLine = u"refuse to run unless ICCMK's check value begins so"},
+    {.role = Role::Mak,
+     .name = u"mak",
+     .label = u"MAK",
+     .des = {keySizes({8, 16, 24}), 0, u"MAKHEX", u"MAC key, DES or Triple-DES (hex)",
+             keySizes({8, 16, 24}), 25, u"read a binary MAK from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"MAKAESHEX", u"AES MAC key, for CMAC (hex)",
+             keySizes({16, 24, 32}), 33, u"read binary AES MAK from a file (16, 24 or 32 bytes)"},
+     .hmac = {0, 0, u"MAKHMACHEX", u"HMAC key of 1 to 256 bytes (hex)", 0, kLongestHmacKey + 1,
+              u"read binary HMAC key from a file (1 to 256 bytes)", kLongestHmacKey},
+     .blockLine = u"the MAK as a key block (usage M0, M1, M3 or M6)",
+     .kcvLine = u"refuse to run unless the MAK's check value begins so"},
+    {.role = Role::Dek,
+     .name = u"dek",
+     .label = u"DEK",
+     .des = {keySizes({8, 16, 24}), 0, u"DEKHEX", u"data key, DES or Triple-DES (hex)",
+             keySizes({8, 16, 24}), 25, u"read a binary DEK from a file (8, 16 or 24 bytes)"},
+     .aes = {keySizes({16, 24, 32}), 0, u"DEKAESHEX", u"AES data key (hex)", keySizes({16, 24, 32}),
+             33, u"read binary AES DEK from a file (16, 24 or 32 bytes)"},
+     .blockLine = u"the DEK as a key block (usage D0)",
+     .kcvLine = u"refuse to run unless the DEK's check value begins so"},
 };
 
 inline constexpr std::size_t kRoleCount = std::size(kKeyRoles);
@@ -135,20 +170,61 @@ constexpr const KeyRole &keyRole(Role role) { return kKeyRoles[static_cast<std::
 // Which word of its role a generated option word is.
 // BlockFile is no generated word: -keyblockfile, the key role's block read from a file, is a
 // row of its own.
-enum class KeyForm : std::uint8_t { Hex, File, AesHex, AesFile, Block, CheckValue, BlockFile };
+enum class KeyForm : std::uint8_t {
+  Hex,
+  File,
+  AesHex,
+  AesFile,
+  Block,
+  CheckValue,
+  BlockFile,
+  HmacHex,
+  HmacFile
+};
 
 struct KeyWord {
   Role role;
   KeyForm form;
 };
 
-// The family a word gives its key in, and its words of that family.
+// The family a word gives its key in (the HMAC words none), and its words of that family.
+// What a form adds to the role's name to make its word: "-kpe" + "aesfile".
+constexpr std::u16string_view keyFormSuffix(KeyForm form) {
+  switch (form) {
+  case KeyForm::Hex:
+    return u"";
+  case KeyForm::File:
+    return u"file";
+  case KeyForm::AesHex:
+    return u"aes";
+  case KeyForm::AesFile:
+    return u"aesfile";
+  case KeyForm::Block:
+    return u"block";
+  case KeyForm::CheckValue:
+    return u"kcv";
+  case KeyForm::BlockFile:
+    return u"blockfile";
+  case KeyForm::HmacHex:
+    return u"hmac";
+  case KeyForm::HmacFile:
+    return u"hmacfile";
+  }
+  return u"";
+}
+
+constexpr bool isHmacForm(KeyForm form) {
+  return form == KeyForm::HmacHex || form == KeyForm::HmacFile;
+}
+constexpr bool isFileForm(KeyForm form) {
+  return form == KeyForm::File || form == KeyForm::AesFile || form == KeyForm::HmacFile;
+}
 constexpr CipherFamily familyOf(KeyForm form) {
   return form == KeyForm::AesHex || form == KeyForm::AesFile ? CipherFamily::Aes
                                                              : CipherFamily::Des;
 }
 constexpr const KeyWords &wordsOf(const KeyRole &role, KeyForm form) {
-  return familyOf(form) == CipherFamily::Aes ? role.aes : role.des;
+  return isHmacForm(form) ? role.hmac : familyOf(form) == CipherFamily::Aes ? role.aes : role.des;
 }
 
 // The messages of a key word: its value missing, its value refused (hex and check values), a
@@ -168,18 +244,23 @@ KeyFit keyFitOf(Role role);
                                        CipherAlgorithm found = CipherAlgorithm::Des);
 // "kpvblock requires one of -kbpk, -kbpkfile, -kbpkaes or -kbpkaesfile".
 Text blockWithoutKbpkMessage(Role role);
+// -ROLEkcv with a key that has no check value: "makkcv cannot guard an HMAC key".
+Text guardOfHmacKeyMessage(Role role);
 // Whether a value is the hex key, or the check value, that word takes.
 bool acceptsKeyValue(KeyWord word, std::u16string_view value);
 
-// The slots a command line (or a batch's requests) fill, one per role.
+// The slots a command line (or a batch's requests) fill, one per role, and the message of
+// -data or -datafile, which may be as secret as a key.
 struct KeyStore {
   std::array<KeySlot, kRoleCount> slots;
+  MessageSlot message;
 
   KeySlot &operator[](Role role) { return slots[static_cast<std::size_t>(role)]; }
   void clear() {
     for (KeySlot &slot : slots) {
       slot.clear();
     }
+    message.clear();
   }
 };
 

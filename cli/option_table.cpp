@@ -8,6 +8,8 @@
 #include "cli/key_block_names.hpp"
 #include "keys/key_block.hpp"
 #include "emv/recipe.hpp"
+#include "crypto/message_cipher.hpp"
+#include "crypto/message_mac.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -54,6 +56,8 @@ constexpr Choice kWorkingKeys[] = {
     {u"aes128", static_cast<std::int32_t>(CipherAlgorithm::Aes128)},
     {u"aes192", static_cast<std::int32_t>(CipherAlgorithm::Aes192)},
     {u"aes256", static_cast<std::int32_t>(CipherAlgorithm::Aes256)},
+    {u"tdes2", static_cast<std::int32_t>(CipherAlgorithm::Tdes2)},
+    {u"tdes3", static_cast<std::int32_t>(CipherAlgorithm::Tdes3)},
 };
 
 constexpr Choice kKeyBlockVersions[] = {{u"B", u'B'}, {u"D", u'D'}};
@@ -69,6 +73,34 @@ Choice modeChoice(std::size_t index) {
   const auto modes = modeOfUseNames();
   return index < modes.size() ? Choice{modes[index].code(), modes[index].codeText[0]} : Choice{};
 }
+constexpr Choice kMacAlgorithms[] = {
+    {u"iso9797-1", static_cast<std::int32_t>(MacAlgorithm::Iso9797Alg1)},
+    {u"iso9797-3", static_cast<std::int32_t>(MacAlgorithm::Iso9797Alg3)},
+    {u"cmac", static_cast<std::int32_t>(MacAlgorithm::Cmac)},
+    {u"hmac-sha224", static_cast<std::int32_t>(MacAlgorithm::HmacSha224)},
+    {u"hmac-sha256", static_cast<std::int32_t>(MacAlgorithm::HmacSha256)},
+    {u"hmac-sha384", static_cast<std::int32_t>(MacAlgorithm::HmacSha384)},
+    {u"hmac-sha512", static_cast<std::int32_t>(MacAlgorithm::HmacSha512)},
+};
+
+constexpr Choice kMacPaddings[] = {
+    {u"1", static_cast<std::int32_t>(MacPadding::Zeros)},
+    {u"2", static_cast<std::int32_t>(MacPadding::Bit)},
+    {u"3", static_cast<std::int32_t>(MacPadding::Length)},
+};
+
+constexpr Choice kDataPaddings[] = {
+    {u"1", static_cast<std::int32_t>(DataPadding::Zeros)},
+    {u"2", static_cast<std::int32_t>(DataPadding::Bit)},
+};
+
+constexpr Choice kBlockModes[] = {
+    {u"ecb", static_cast<std::int32_t>(BlockMode::Ecb)},
+    {u"cbc", static_cast<std::int32_t>(BlockMode::Cbc)},
+};
+
+// The side that sends the message: 0 the terminal's request, 1 the host's response.
+constexpr Choice kDirections[] = {{u"request", 0}, {u"response", 1}};
 
 // A row as it is declared. The program never holds these: at compile time their texts go into
 // one pool, their functions into small tables, and each becomes an Option.
@@ -93,6 +125,7 @@ struct OptionSpec {
   bool pinFromBlockWhenLocked = false;
   std::optional<KeyWord> key{};
   bool data = false;
+  MessageForm message = MessageForm::None;
 };
 
 // Descriptions start in column 29, as in the usage text: four blanks, then the word and its
@@ -182,6 +215,26 @@ constexpr OptionSpec kOptions[] = {
      .line = u"print a card's master key and session key",
      .check = checkEmvKeys,
      .answer = answerEmvKeys},
+    {.word = u"-calcmac",
+     .group = OptionGroup::Command,
+     .line = u"compute the MAC of a message",
+     .check = checkCalcMac,
+     .answer = answerCalcMac},
+    {.word = u"-verifymac",
+     .group = OptionGroup::Command,
+     .line = u"verify the MAC of a message",
+     .check = checkVerifyMac,
+     .answer = answerVerifyMac},
+    {.word = u"-encrypt",
+     .group = OptionGroup::Command,
+     .line = u"encipher a message under the DEK",
+     .check = checkEncrypt,
+     .answer = answerEncrypt},
+    {.word = u"-decrypt",
+     .group = OptionGroup::Command,
+     .line = u"decipher a message under the DEK",
+     .check = checkDecrypt,
+     .answer = answerDecrypt},
     {.word = u"-kcv",
      .group = OptionGroup::Command,
      .line = u"print the check value of the one key given",
@@ -379,7 +432,7 @@ constexpr OptionSpec kOptions[] = {
      .data = true},
     {.word = u"-workingkey",
      .group = OptionGroup::Value,
-     .line = u"AES DUKPT working key (default aes128)",
+     .line = u"AES DUKPT working key (aes128)",
      .missing = u"missing working key type",
      .choices = choiceFrom<kWorkingKeys>,
      .number = &CL::workingKey},
@@ -562,6 +615,79 @@ constexpr OptionSpec kOptions[] = {
      .missing = u"missing ARPC key",
      .choices = choiceFrom<kArpcKeys>,
      .number = &CL::arpcKey},
+    {.word = u"-direction",
+     .group = OptionGroup::Value,
+     .line = u"DUKPT: whose MAC or message (default request)",
+     .missing = u"missing direction",
+     .choices = choiceFrom<kDirections>,
+     .number = &CL::direction,
+     .data = true},
+    {.word = u"-data",
+     .group = OptionGroup::Value,
+     .placeholder = u"DATAHEX",
+     .line = u"the message, in hex (an even number of digits)",
+     .missing = u"missing data",
+     .refused = u"data must be an even number of hex digits",
+     .rule = {.characters = Chars::HexPairs},
+     .data = true,
+     .message = MessageForm::Hex},
+    {.word = u"-datafile",
+     .group = OptionGroup::Value,
+     .placeholder = u"FILE",
+     .line = u"read the message as raw bytes (1 MiB at most)",
+     .missing = u"missing data filename",
+     .message = MessageForm::File},
+    {.word = u"-macalg",
+     .group = OptionGroup::Value,
+     .line = u"the MAC algorithm",
+     .missing = u"missing MAC algorithm",
+     .choices = choiceFrom<kMacAlgorithms>,
+     .number = &CL::macAlgorithm},
+    {.word = u"-macpad",
+     .group = OptionGroup::Value,
+     .line = u"ISO 9797-1 padding method (default 1)",
+     .missing = u"missing MAC padding",
+     .choices = choiceFrom<kMacPaddings>,
+     .number = &CL::macPadding},
+    {.word = u"-maclen",
+     .group = OptionGroup::Value,
+     .placeholder = u"BYTES",
+     .line = u"MAC length in bytes, 4 or more (default: all)",
+     .missing = u"missing MAC length",
+     .refused = u"MAC length must be 4 to 64 bytes",
+     .rule =
+         {.characters = Chars::Decimal, .shortest = 1, .longest = 2, .largest = 64, .smallest = 4},
+     .number = &CL::macLength},
+    {.word = u"-mac",
+     .group = OptionGroup::Value,
+     .placeholder = u"MACHEX",
+     .line = u"the MAC -verifymac checks (8 to 128 hex digits)",
+     .missing = u"missing MAC",
+     .refused = u"MAC must be an even number of 8 to 128 hex digits",
+     .rule = {Chars::HexPairs, 8, 128},
+     .text = &CL::macHex,
+     .data = true},
+    {.word = u"-mode",
+     .group = OptionGroup::Value,
+     .line = u"block mode of -encrypt and -decrypt (default cbc)",
+     .missing = u"missing mode",
+     .choices = choiceFrom<kBlockModes>,
+     .number = &CL::mode},
+    {.word = u"-iv",
+     .group = OptionGroup::Value,
+     .placeholder = u"IVHEX",
+     .line = u"CBC initial vector, one block (default zeros)",
+     .missing = u"missing IV",
+     .refused = u"IV must be 16 or 32 hex digits",
+     .rule = {Chars::Hex, 16, 16, 32},
+     .bytes = &CL::iv,
+     .data = true},
+    {.word = u"-datapad",
+     .group = OptionGroup::Value,
+     .line = u"-encrypt: pad by ISO 9797-1 method 1 or 2",
+     .missing = u"missing data padding",
+     .choices = choiceFrom<kDataPaddings>,
+     .number = &CL::dataPadding},
 
     // Switches.
     {.word = u"-suppressluhn",
@@ -598,8 +724,6 @@ struct FixedWord {
   std::size_t size = 0;
 };
 
-constexpr std::u16string_view kFormSuffix[] = {u"",      u"file", u"aes",      u"aesfile",
-                                               u"block", u"kcv",  u"blockfile"};
 
 constexpr bool hasWord(const KeyRole &role, KeyForm form) {
   switch (form) {
@@ -613,6 +737,9 @@ constexpr bool hasWord(const KeyRole &role, KeyForm form) {
     return role.aes.fileSizes != 0;
   case KeyForm::Block:
     return !role.blockLine.empty();
+  case KeyForm::HmacHex:
+  case KeyForm::HmacFile:
+    return role.hmac.anyUpTo != 0;
   case KeyForm::CheckValue:
     return true;
   case KeyForm::BlockFile:
@@ -624,8 +751,8 @@ constexpr bool hasWord(const KeyRole &role, KeyForm form) {
 // Each role's words in their order, then every role's guard: the order of -helpall.
 template <typename Visit> constexpr void forEachKeyWord(Visit visit) {
   for (const KeyRole &role : kKeyRoles) {
-    for (const KeyForm form :
-         {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile, KeyForm::Block}) {
+    for (const KeyForm form : {KeyForm::Hex, KeyForm::File, KeyForm::AesHex, KeyForm::AesFile,
+                               KeyForm::HmacHex, KeyForm::HmacFile, KeyForm::Block}) {
       if (hasWord(role, form)) {
         visit(KeyWord{role.role, form});
       }
@@ -655,7 +782,7 @@ constexpr std::array<FixedWord, kKeyWordCount> makeKeyWordTexts() {
     };
     put(u"-");
     put(keyRole(word.role).name);
-    put(kFormSuffix[static_cast<std::size_t>(word.form)]);
+    put(keyFormSuffix(word.form));
   });
   return words;
 }
@@ -668,7 +795,7 @@ makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
   forEachKeyWord([&](KeyWord word) {
     const KeyRole &role = keyRole(word.role);
     const KeyWords &family = wordsOf(role, word.form);
-    const bool file = word.form == KeyForm::File || word.form == KeyForm::AesFile;
+    const bool file = isFileForm(word.form);
     const bool guard = word.form == KeyForm::CheckValue;
     const bool block = word.form == KeyForm::Block;
     OptionSpec &row = rows[next];
@@ -753,6 +880,8 @@ struct Pool {
     earlierOfLength[count - 1] = lastOfLength[text.size()];
     lastOfLength[text.size()] = static_cast<std::uint16_t>(count);
   }
+  // The place of text which (0 word, 1 placeholder, 2 line, 3 missing, 4 refused) of spec row.
+  constexpr TextRef at(std::size_t row, std::size_t which) const { return refs[5 * row + which]; }
 };
 
 constexpr Pool makePool() {
@@ -786,7 +915,7 @@ constexpr std::array<CommandFunctions, countCommands()> kCommands = makeCommands
 
 // The distinct lists of values.
 struct ChoiceLists {
-  std::array<ChoiceList, 16> lists{};
+  std::array<ChoiceList, 32> lists{};
   std::size_t count = 0;
 
   constexpr std::uint8_t place(ChoiceList list) {
@@ -863,6 +992,7 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.key = spec.key;
     row.field = fieldOf(i);
     row.pinFromBlockWhenLocked = spec.pinFromBlockWhenLocked;
+    row.message = spec.message;
   }
   return rows;
 }
@@ -971,7 +1101,7 @@ inline bool ruleAccepts(const ValueRule &rule, std::u16string_view value) {
       return false;
     }
   }
-  return true;
+  return number >= rule.smallest;
 }
 
 // "a, b, c or d", for the choices of a row.

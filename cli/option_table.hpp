@@ -36,7 +36,11 @@ struct ValueRule {
   std::int32_t largest = -1;  // decimal digits read as a number that must not exceed this
   std::uint32_t step = 0;     // lengths from shortest on in steps of this; 0: every length
   Syntax syntax = Syntax::None;
+  std::int32_t smallest = 0;  // with largest: nor be less than this
 };
+
+// Where a word that gives the message of the MAC and data commands takes it from.
+enum class MessageForm : std::uint8_t { None, Hex, File };
 
 // One value of an enumerated option: the text typed and the number stored.
 struct Choice {
@@ -94,6 +98,7 @@ struct Option {
   bool CommandLine::*flag = nullptr;           // a switch: set
   TextList CommandLine::*list = nullptr;       // each occurrence adds its value
   std::optional<KeyWord> key{};                // a word generated from a key role
+  MessageForm message = MessageForm::None;     // -data and -datafile: into the KeyStore's message
 
   std::u16string_view word() const;
   std::u16string_view line() const;

@@ -142,7 +142,8 @@ bool waitFor(int fd, short events, int deadline);
 } // namespace
 
 std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch, int *error) {
+                                          std::size_t capacity, bool inBatch, int *error,
+                                          std::u16string_view refusal) {
   const auto failed = [error](int code) {
     if (error != nullptr) {
       *error = code;
@@ -169,7 +170,7 @@ std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t
                           info.st_ino == input.st_ino;
     if (sameFile || (::isatty(fd) != 0 && ::isatty(0) != 0)) {
       ::close(fd);
-      throw excCL_MalformedParameter(u"a key file cannot be the standard input of a batch");
+      throw excCL_MalformedParameter(refusal);
     }
   }
   std::optional<std::size_t> result;

@@ -39,9 +39,12 @@ std::string encodeArgument(std::u16string_view text);
 // excCL_MalformedParameter. There a FIFO is given one second in all to deliver its bytes, and a
 // stop signal ends the wait; what came by then is what was read.
 // When it returns nullopt and error is given, *error says why: an errno value, EISDIR for a
-// folder, ETIMEDOUT for a FIFO that gave no data in time.
-std::optional<std::size_t> readFilePrefix(std::u16string_view name, std::uint8_t *buffer,
-                                          std::size_t capacity, bool inBatch, int *error = nullptr);
+// folder, ETIMEDOUT for a FIFO that gave no data in time. refusal is the message of the refusal
+// of the batch's own input.
+std::optional<std::size_t>
+readFilePrefix(std::u16string_view name, std::uint8_t *buffer, std::size_t capacity, bool inBatch,
+               int *error = nullptr,
+               std::u16string_view refusal = u"a key file cannot be the standard input of a batch");
 
 // Why a file could not be read, as a message says it: "no such file or directory".
 Text fileErrorText(int error);

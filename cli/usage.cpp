@@ -12,6 +12,9 @@ namespace tolvane {
 
 namespace {
 
+// The width -helpall keeps within.
+constexpr std::size_t kWidth = 80;
+
 struct UsageLine {
   bool onlyWithAll;
   std::u16string_view text;
@@ -132,7 +135,16 @@ void printOptionWords(TextWriter &out) {
         line += u' ';
         line += placeholder;
       }
-      line.resize(std::max<std::size_t>(line.size() + 2, 28), u' ');
+      // A list of choices too long for 80 columns goes on after a '|' on a line of its own,
+      // indented by eight blanks.
+      if (line.size() + 2 + option.line().size() > kWidth) {
+        const std::size_t cut = line.rfind(u'|', kWidth - 1);
+        if (cut != Text::npos && cut > 4 + option.word().size()) {
+          line.insert(cut + 1, u"\n        ");
+        }
+      }
+      const std::size_t lineStart = line.rfind(u'\n') == Text::npos ? 0 : line.rfind(u'\n') + 1;
+      line.resize(std::max<std::size_t>(line.size() + 2, lineStart + 28), u' ');
       line += option.line();
       line += u'\n';
       out.write(line);

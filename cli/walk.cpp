@@ -125,6 +125,13 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
                                      u" may be given at most 9 times");
     }
     list.items[list.size++] = value;
+  } else if (option.message != MessageForm::None) {
+    if (option.message == MessageForm::Hex) {
+      keys.message.assignHex(value);
+    } else {
+      keys.message.assignFile(value, inBatch);
+    }
+    cl.data = &keys.message;
   } else if (option.number != nullptr) {
     cl.*option.number = numberOf(option, value);
   } else if (option.bytes != nullptr) {

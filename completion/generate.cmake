@@ -4,7 +4,8 @@
 #   cmake -DTOLVANE=path/to/tolvane -DOUT=dir -P generate.cmake
 #
 # A line of -helpall is four blanks, the word, optionally a blank and a placeholder, two or more
-# blanks and the description. The placeholder FILE means a file name; one with | between the
+# blanks and the description (a long list of choices is continued on the next line, see below).
+# The placeholder FILE means a file name; one with | between the
 # choices (0|1|2) lists the values; any other names a value the user types.
 
 execute_process(COMMAND ${TOLVANE} -helpall OUTPUT_VARIABLE listing RESULT_VARIABLE status)
@@ -12,6 +13,8 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "${TOLVANE} -helpall failed (${status})")
 endif()
 string(REPLACE "\r" "" listing "${listing}")
+# A list of choices too long for one line goes on after its '|' on the next, indented by eight.
+string(REPLACE "|\n        " "|" listing "${listing}")
 string(REPLACE ";" "," listing "${listing}")
 string(REPLACE "\n" ";" lines "${listing}")
 

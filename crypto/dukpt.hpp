@@ -31,6 +31,15 @@ constexpr std::size_t kAesKsnSize = 12;
 // the request keys); a response is what the host sends back.
 enum class DukptUsage : std::uint8_t { Pin, MacRequest, MacResponse, DataRequest, DataResponse };
 
+// The key of a MAC, or of a message enciphered either way, by the side that sends it: the
+// terminal's request or the host's response.
+constexpr DukptUsage dukptMacUsage(bool response) {
+  return response ? DukptUsage::MacResponse : DukptUsage::MacRequest;
+}
+constexpr DukptUsage dukptDataUsage(bool response) {
+  return response ? DukptUsage::DataResponse : DukptUsage::DataRequest;
+}
+
 struct DukptKey {
   std::array<std::uint8_t, 32> bytes{};
   CipherAlgorithm algorithm = CipherAlgorithm::Tdes2;

@@ -19,10 +19,16 @@ CipherBlock chainPadded(const Cipher &chainCipher, const Cipher &lastCipher,
   chain.size = n;
   Secret<std::array<std::uint8_t, 16>> last;
   if (padding == MacPadding::Length) {
-    // The length block stands first, so it is chained like any whole block.
+    // The length block stands first, so it is chained like any whole block. Method 3 pads the
+    // message itself to a multiple of the block that may be none: after an empty message the
+    // length block is the last block, not a block of zeros.
     std::uint64_t bits = static_cast<std::uint64_t>(message.size()) * 8;
     for (std::size_t i = n; i-- > 0 && bits != 0; bits >>= 8) {
       (*last)[i] = static_cast<std::uint8_t>(bits);
+    }
+    if (message.empty()) {
+      lastCipher.encrypt(last->data(), chain.bytes.data());
+      return chain;
     }
     chainCbcMac(chainCipher, std::span(last->data(), n), chain.span());
     last->fill(0);

@@ -16,7 +16,8 @@ namespace tolvane {
 // 1: zeros up to a block boundary (none when the message fills its last block; one block of
 // zeros for an empty message). 2: one byte 80, then zeros up to a block boundary, always.
 // 3: a first block holding the message's length in bits (big-endian, right-aligned), then
-// method 1.
+// zeros up to a block boundary (none for an empty message, whose MAC is that of the length
+// block alone).
 enum class MacPadding : std::uint8_t { Zeros = 1, Bit = 2, Length = 3 };
 
 // Algorithm 1: the last block of CBC encryption with a zero IV of the padded message.

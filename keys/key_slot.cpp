@@ -21,15 +21,49 @@ const CheckValue &KeySlot::checkValue() const {
 void KeySlot::setKey(CipherFamily family, std::span<const std::uint8_t> key) {
   const auto algorithm = cipherAlgorithmFor(family, key.size());
   assert(algorithm && key.size() <= material_->bytes.size());
-  if (!empty() && cipher_.algorithm() == *algorithm && constantTimeEqual(bytes(), key)) {
+  if (!empty() && !hmac_ && cipher_.algorithm() == *algorithm && constantTimeEqual(bytes(), key)) {
     return;
   }
+  // A longer key held before (an HMAC key) must not outlive this one past its end.
+  wipe(*material_);
   std::copy(key.begin(), key.end(), material_->bytes.begin());
   material_->size = key.size();
+  hmac_ = false;
   cipher_.setKey(*algorithm, key);
   checkValue_ = CheckValue{};
   stamp_ = ++lastStamp;
   blockKeys_.clear();
+  left_.clear();
+  hmacKey_.reset();
+  hmacHash_ = nullptr;
+}
+
+const Cipher &KeySlot::leftDes() const {
+  if (left_.empty()) {
+    left_.setKey(CipherAlgorithm::Des, bytes().first(8));
+  }
+  return left_;
+}
+
+const HmacKey &KeySlot::hmacKey(const HashAlgorithm &hash) const {
+  assert(hmac_);
+  if (hmacHash_ != &hash) {
+    hmacKey_.emplace(hash, bytes());
+    hmacHash_ = &hash;
+  }
+  return *hmacKey_;
+}
+
+void KeySlot::assignHmac(std::span<const std::uint8_t> key) {
+  assert(!key.empty() && key.size() <= kLongestHmacKey);
+  if (hmac_ && constantTimeEqual(bytes(), key)) {
+    return;
+  }
+  clear();
+  std::copy(key.begin(), key.end(), material_->bytes.begin());
+  material_->size = key.size();
+  hmac_ = true;
+  stamp_ = ++lastStamp;
 }
 
 void KeySlot::assign(CipherFamily family, std::span<const std::uint8_t> key) {
@@ -80,8 +114,12 @@ const KeyBlockKeys &KeySlot::blockKeys(char16_t version) const {
 
 void KeySlot::clear() {
   material_ = Secret<KeyBytes>();
+  hmac_ = false;
   cipher_.clear();
   checkValue_ = CheckValue{};
+  left_.clear();
+  hmacKey_.reset();
+  hmacHash_ = nullptr;
   stamp_ = 0;
   blockKeys_.clear();
   if (!block_.empty()) {

@@ -1,7 +1,8 @@
 #pragma once
 // A key as a command holds it: its bytes, the Cipher made from them once, and its check value
 // made once when first asked for, so that a batch whose requests name the same key again keeps
-// them. A slot wipes its key and schedule when it is given another key or destroyed.
+// them. An HMAC key has no cipher: its bytes, and the HmacKey made for the hash last asked for.
+// A slot wipes its key and schedules when it is given another key or destroyed.
 //
 // A key may also come as a key block: the slot is sealed with the block when its word is read,
 // and opened under the KBPK's slot once every word is known. It then keeps the block, which
@@ -12,16 +13,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 
 #include "base/secret.hpp"
 #include "crypto/cipher.hpp"
+#include "crypto/hmac.hpp"
 #include "keys/key_block.hpp"
 
 namespace tolvane {
 
+// The longest HMAC key: a longer one is hashed first anyway.
+constexpr std::size_t kLongestHmacKey = 256;
+
 struct KeyBytes {
-  std::array<std::uint8_t, 32> bytes;
+  std::array<std::uint8_t, kLongestHmacKey> bytes;
   std::size_t size;
 };
 
@@ -54,13 +60,19 @@ public:
 
   bool empty() const { return material_->size == 0; }
   std::span<const std::uint8_t> bytes() const { return {material_->bytes.data(), material_->size}; }
-  // Only for a slot that is not empty.
+  bool isHmac() const { return hmac_; }
+  // Only for a slot that holds a cipher key.
   CipherAlgorithm algorithm() const { return cipher_.algorithm(); }
   CipherFamily family() const { return cipher_.family(); }
   const Cipher &cipher() const { return cipher_; }
   const CheckValue &checkValue() const;
   // The block the key came from, or null for a key given in the clear.
   const KeyBlock *block() const { return block_.empty() ? nullptr : &block_; }
+  // Single DES under the first 8 bytes, made on first use: the chain of the retail MAC. Only for
+  // a DES-family key.
+  const Cipher &leftDes() const;
+  // Only for an HMAC key: the key made ready for hash, kept while the same hash is asked for.
+  const HmacKey &hmacKey(const HashAlgorithm &hash) const;
 
   // key: a length the family takes (DES 8, 16 or 24; AES 16, 24 or 32). The cipher is kept when
   // the slot already holds this very key.
@@ -72,7 +84,9 @@ public:
   // Opens the sealed block under kbpk, a slot holding a key. KeyNotTaken when the key is of a
   // kind fit does not take; found then names it.
   KeyBlockProblem open(const KeySlot &kbpk, KeyFit fit, CipherAlgorithm &found);
-  // Forgets the key, wiping it and its schedule.
+  // key: 1 to kLongestHmacKey bytes.
+  void assignHmac(std::span<const std::uint8_t> key);
+  // Forgets the key, wiping it and its schedules.
   void clear();
 
   // Of a slot holding a KBPK: the keys it protects blocks of version with, derived once.
@@ -82,12 +96,16 @@ private:
   void setKey(CipherFamily family, std::span<const std::uint8_t> key);
 
   Secret<KeyBytes> material_;
+  bool hmac_ = false;
   Cipher cipher_;
   mutable CheckValue checkValue_;
   std::uint64_t stamp_ = 0; // names the key held: a new one for each new key, 0 for none
   KeyBlock block_;
   std::uint64_t openedUnder_ = 0; // the stamp of the KBPK block_ was opened under
   mutable KeyBlockKeys blockKeys_;
+  mutable Cipher left_;
+  mutable std::optional<HmacKey> hmacKey_;
+  mutable const HashAlgorithm *hmacHash_ = nullptr;
 };
 
 } // namespace tolvane

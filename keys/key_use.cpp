@@ -8,17 +8,40 @@ namespace {
 // is the issuer's key for application cryptograms: X for the master key that only derives, X or
 // C for a card's own key, which derives session keys or computes and verifies under itself.
 // Mode N (no special restriction) is left out on purpose: an operation is granted only by a
-// mode that names it.
+// mode that names it. MACs: M0 or M1 for ISO 9797-1 algorithm 1, M3 the retail MAC, M6 CMAC,
+// M7 HMAC; D0 enciphers data.
 // Characters, not pointers, so that the table needs no relocation when the program starts.
 struct RuleText {
   char16_t usages[5];
   char16_t modes[3];
+  char16_t operation[24];
 };
 constexpr RuleText kRules[] = {
-    {u"P0", u"EB"},   {u"P0", u"DB"},   {u"V2V0", u"GC"}, {u"V2V0", u"VC"},
-    {u"V1V0", u"GC"}, {u"V1V0", u"VC"}, {u"C0", u"GC"},   {u"C0", u"VC"},
-    {u"B0", u"X"},    {u"E0", u"X"},    {u"E0", u"XC"},
+    {u"P0", u"EB", u"make a PIN block"},
+    {u"P0", u"DB", u"read a PIN block"},
+    {u"V2V0", u"GC", u"compute a PVV"},
+    {u"V2V0", u"VC", u"verify a PVV"},
+    {u"V1V0", u"GC", u"compute an offset"},
+    {u"V1V0", u"VC", u"verify an offset"},
+    {u"C0", u"GC", u"compute a CVV"},
+    {u"C0", u"VC", u"verify a CVV"},
+    {u"B0", u"X", u"derive DUKPT keys"},
+    {u"E0", u"X", u"derive card keys"},
+    {u"E0", u"XC", u"make cryptograms"},
+    {u"M0M1", u"GC", u"compute a CBC-MAC"},
+    {u"M0M1", u"VC", u"verify a CBC-MAC"},
+    {u"M3", u"GC", u"compute a retail MAC"},
+    {u"M3", u"VC", u"verify a retail MAC"},
+    {u"M6", u"GC", u"compute a CMAC"},
+    {u"M6", u"VC", u"verify a CMAC"},
+    {u"M7", u"GC", u"compute an HMAC"},
+    {u"M7", u"VC", u"verify an HMAC"},
+    {u"D0", u"EB", u"encrypt data"},
+    {u"D0", u"DB", u"decrypt data"},
 };
+
+static_assert(std::size(kRules) == static_cast<std::size_t>(KeyUse::DecryptData) + 1,
+              "one rule per KeyUse, in its order");
 
 bool among(std::u16string_view list, std::u16string_view item, std::size_t width) {
   for (std::size_t at = 0; at + width <= list.size(); at += width) {
@@ -33,7 +56,7 @@ bool among(std::u16string_view list, std::u16string_view item, std::size_t width
 
 KeyUseRule keyUseRule(KeyUse use) {
   const RuleText &rule = kRules[static_cast<std::size_t>(use)];
-  return {rule.usages, rule.modes};
+  return {rule.usages, rule.modes, rule.operation};
 }
 
 bool allows(const KeyBlock &block, KeyUse use) {

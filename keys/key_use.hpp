@@ -23,12 +23,24 @@ enum class KeyUse : std::uint8_t {
   DeriveDukpt,
   DeriveCardKeys,  // an issuer master key deriving card master keys
   CardCryptograms, // a card master key: session keys derived from it, or cryptograms under it
+  ComputeMacIso1,   // ISO 9797-1 algorithm 1 (CBC-MAC): usage M0 or M1
+  VerifyMacIso1,
+  ComputeMacIso3,   // algorithm 3, the retail MAC: usage M3
+  VerifyMacIso3,
+  ComputeCmac,      // usage M6
+  VerifyCmac,
+  ComputeHmac,      // usage M7
+  VerifyHmac,
+  EncryptData,      // usage D0
+  DecryptData, // the last: the rule table is checked against it
 };
 
-// What an operation needs: one of usages (two characters each, "V2V0") and one of modes.
+// What an operation needs: one of usages (two characters each, "V2V0") and one of modes; and
+// the operation's name, for the message that refuses a key.
 struct KeyUseRule {
   std::u16string_view usages;
   std::u16string_view modes;
+  std::u16string_view operation;
 };
 
 KeyUseRule keyUseRule(KeyUse use);

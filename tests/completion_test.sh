@@ -17,7 +17,8 @@ while read -r word value; do
     *"|"*) queries+=("tolvane $word ") expected+=("$(tr '|' '\n' <<<"$value" | sort)") ;;
     *) queries+=("tolvane $word ") expected+=("") ;;
   esac
-done < <("$tolvane" -helpall | tr -d '\r' | sed -n 's/^    \(--\{0,1\}[a-z0-9]*\)\( \([^ ]*\)\)\{0,1\}  .*/\1 \3/p')
+done < <("$tolvane" -helpall | tr -d '\r' | sed -e ':a' -e '/|$/{N;s/|\n        /|/;ba' -e '}' |
+  sed -n 's/^    \(--\{0,1\}[a-z0-9]*\)\( \([^ ]*\)\)\{0,1\}  .*/\1 \3/p')
 expected[0]=$(sort <<<"${expected[0]%$'\n'}")
 
 # Prints "== query" and then what the completion offered, one per line, for each query.

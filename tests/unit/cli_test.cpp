@@ -1,10 +1,12 @@
 // What the program's output cannot show of the front end: the UTF-8 edge forms of argument
-// decoding and its exact inverse, the error stream's buffering and tie, and the narrow text of
-// an error.
+// decoding and its exact inverse, the error stream's buffering and tie, the narrow text of
+// an error, and a data file of exactly the largest size.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/entry.hpp"
 #include "cli/errors.hpp"
@@ -78,6 +80,36 @@ TEST(Usage, HelpWordsOfOtherToolsGiveTheListOfEveryWord) {
     EXPECT_EQ(run(word, other), every);
     EXPECT_EQ(other, 0);
   }
+}
+
+// A file of 1 MiB is the message whole (its MAC is that of its bytes, which a cut would change);
+// one byte more is refused.
+TEST(DataFile, TheLargestIsReadWholeAndOneByteMoreRefused) {
+  const std::string path = ::testing::TempDir() + "tolvane_data_file";
+  std::vector<char> bytes(1024 * 1024, 'A');
+  bytes.back() = 'B';
+  const auto run = [&](std::size_t size) {
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, size, file);
+    std::fclose(file);
+    const std::vector<Text> args = {
+        u"tolvane", u"-calcmac",    u"-makhmac",  u"0B",
+        u"-macalg", u"hmac-sha256", u"-datafile", Text(path.begin(), path.end())};
+    StringWriter out, err;
+    const int status = runTolvane(args, out, err);
+    out.flush();
+    err.flush();
+    return std::to_string(status) + " " + out.bytes() + err.bytes();
+  };
+  const std::string whole = run(bytes.size());
+  bytes.back() = 'A';
+  EXPECT_NE(run(bytes.size()), whole);
+  bytes.push_back('A');
+  EXPECT_EQ(run(bytes.size()),
+            "1 Command line problem:  data file must be 1 MiB or less\r\nuse -help for usage "
+            "information");
+  EXPECT_EQ(whole.substr(0, 2), "0 ");
+  std::remove(path.c_str());
 }
 
 } // namespace
