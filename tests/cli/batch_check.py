@@ -5,14 +5,16 @@ the answer line must carry that run's status and text. The batch reads its key o
 pipe, which a second read would find empty. The same batch under -jsonl must give the same
 statuses and texts, each line valid JSON of the right kind. Then a coprocess exchange,
 unreadable input, batches stopped by each stop signal while their answers are read slowly, which
-must end at a line boundary, and batches stopped while blocked writing to a reader that reads
-nothing until after the signal, which must end without reading another request.
+must end at a line boundary, batches stopped while blocked writing to a reader that reads
+nothing until after the signal, which must end without reading another request; answers to a
+file that fills up, cut back to a whole line, and a key file that is a silent FIFO.
 
 Usage: batch_check.py TOLVANE
 """
 import codecs
 import json
 import os
+import resource
 import select
 import signal
 import subprocess
@@ -155,8 +157,43 @@ def main(tolvane):
         if status != 1 or answers.pop() != b"" or len(answers) != 200 or len(set(answers)) != 1:
             problems.append(f"{stop.name} while writing: status {status}, {len(answers)} answers")
 
+    # Answers to a regular file that fills up part way (a file size limit, its signal ignored so
+    # that the write fails): the file is cut back to its last whole answer line and the batch
+    # fails. A file opened for appending is never cut back: another writer may have added to it.
+    def limited():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (5003, 5003))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    with tempfile.TemporaryDirectory() as scratch:
+        out = os.path.join(scratch, "answers")
+        for mode, before, want in (("wb", b"", 4998), ("ab", b"x\n", 5003)):
+            open(out, "wb").write(before)
+            with open(out, mode) as sink:
+                proc = subprocess.run([tolvane, "-batch", "-calcpvv", "-pvki", "1", "-kpv", KEY.hex()],
+                                      input=b"-pan 4111111111111111 -pin 1234\n" * 2000,
+                                      stdout=sink, stderr=subprocess.PIPE, preexec_fn=limited)
+            got = open(out, "rb").read()
+            if (proc.returncode, proc.stderr, len(got)) != (1, b"Horror!  Unknown exception", want) \
+                    or not got.startswith(before + b"0\t9464\n"):
+                problems.append(f"file filled up ({mode}): status {proc.returncode}, "
+                                f"{len(got)} bytes, expected {want}, ending {got[-12:]!r}")
+
+        # A key file that is a FIFO whose writer holds it open and sends nothing: the request
+        # fails within about a second, and the request behind it is answered.
+        fifo = os.path.join(scratch, "fifo")
+        os.mkfifo(fifo)
+        holder = os.open(fifo, os.O_RDWR)
+        start = time.monotonic()
+        proc = subprocess.run([tolvane, "-batch", "-verifypan"], capture_output=True, timeout=10,
+                              input=f"-pan 4111111111111111 -kpvfile {fifo}\n-pan 4111111111111111\n".encode())
+        took = time.monotonic() - start
+        os.close(holder)
+        if not proc.stdout.startswith(b"1\tCommand line problem:  could not open key file") or \
+                not proc.stdout.endswith(b"\n0\tY\n") or not 0.9 < took < 5:
+            problems.append(f"silent FIFO key file: {proc.stdout!r} after {took:.1f} s")
+
     print("\n".join(problems) or
-          f"ok: {len(LINES)} lines and -jsonl, coprocess, unreadable input, seven stop signals")
+          f"ok: {len(LINES)} lines and -jsonl, coprocess, unreadable input, seven stop signals, "
+          "a file filled up, a silent FIFO")
     return 1 if problems else 0
 
 if __name__ == "__main__":
