@@ -142,6 +142,34 @@ TEST(KeyBlock, AVersionABlockWrittenAgainKeepsItsFieldsAndKey) {
   EXPECT_NE(opened.find("key: F039121BEC83D26B169BDCD5B22AAF8F\r\n"), std::string::npos) << opened;
 }
 
+// Written again, a block keeps its optional blocks but not its padding block, which is made anew
+// for the new header; -kbopt gives other optional blocks instead.
+TEST(KeyBlock, WrittenAgainABlockKeepsItsOptionalBlocksAndPadsAnew) {
+  const Text kbpk = u"89ABCDEF0123456776543210FEDCBA98";
+  const std::string first =
+      run({u"-wrapkey", u"-kbpk", kbpk, u"-key", u"0123456789ABCDEFFEDCBA9876543210", u"-kbusage",
+           u"P0", u"-kbmode", u"B", u"-kbexport", u"E", u"-kbopt", u"KS0CABCDEF01"});
+  ASSERT_EQ(first.substr(0, 32), "B0112P0TB00E0200KS0CABCDEF01PB04") << first;
+  struct Row {
+    const char16_t *word, *value;
+    const char *header; // through the optional blocks
+  };
+  const Row rows[] = {
+      {u"-kbmode", u"E", "B0112P0TE00E0200KS0CABCDEF01PB04"},
+      {u"-kbopt", u"HM0621", "B0112P0TB00E0200HM0621PB0A000000"},
+      {u"-kbopt", u"HM0621KS0CABCDEF01", "B0120P0TB00E0300HM0621KS0CABCDEF01PB0600"}};
+  for (const Row &row : rows) {
+    const std::string again = run({u"-wrapkey", u"-kbpk", kbpk, u"-keyblock",
+                                   Text(first.begin(), first.end()), row.word, row.value});
+    const std::string header(row.header);
+    EXPECT_EQ(again.substr(0, header.size()), header) << again;
+    const std::string opened =
+        run({u"-unwrapkey", u"-kbpk", kbpk, u"-keyblock", Text(again.begin(), again.end())});
+    EXPECT_NE(opened.find("key: 0123456789ABCDEFFEDCBA9876543210\r\n"), std::string::npos)
+        << opened;
+  }
+}
+
 TEST(Components, OddParityOnEveryByteValueChangingOnlyTheLowestBit) {
   for (unsigned value = 0; value < 256; ++value) {
     std::array<std::uint8_t, 1> byte{static_cast<std::uint8_t>(value)};
