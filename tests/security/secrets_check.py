@@ -103,6 +103,25 @@ def core_check(binary):
         (["-verifyarqc", "-imk", KEY, "-pan", PAN, "-cvn", "mc20", "-atc", "001C", "-acdata",
           "0000000040000000", "-arqc", "0000000000000000"],
          KEY + " 023BF780256D4016E9291A192FF1FE8F 6B43374C4A19EF29017CFD13ABDFD085", "97315", None),
+        # MACs: a Triple-DES MAK for the retail MAC (its left half a key of its own), an AES MAK
+        # for CMAC, an HMAC key with the two pads made from it, and a DUKPT MAC key.
+        (["-calcmac", "-mak", KEY, "-macalg", "iso9797-3", "-data", "00112233445566778899"], KEY, "97315", None),
+        (["-calcmac", "-makaes", KEY, "-macalg", "cmac", "-data", "00112233445566778899"], KEY, "97315", None),
+        (["-calcmac", "-makhmac", KEY, "-macalg", "hmac-sha256", "-data", "00112233445566778899"],
+         " ".join([KEY] + [bytes(b ^ pad for b in bytes.fromhex(KEY)).hex().upper() for pad in (0x36, 0x5C)]),
+         "97315", None),
+        (["-calcmac", "-bdk", KEY, "-ksn", "FFFF9876543210E00005", "-data", "00112233445566778899"],
+         KEY + " F9F98A2C1C1E1EE302D62EEB34A36315 15524E93B64E2D40F751AAABC1297324", "97315", None),
+        # Data: a DEK, and the one-way DUKPT data key.
+        (["-encrypt", "-dek", KEY, "-data", "0011223344556677"], KEY, "97315", None),
+        (["-encrypt", "-bdk", KEY, "-ksn", "FFFF9876543210E00005", "-data", "0011223344556677"],
+         KEY + " F9F98A2C1C1E1EE302D62EEB34A36315 5811728519BECEA0218E200E2FBD3BBA", "97315", None),
+        # Components, and the key they combine to, which the answer shows.
+        (["-combinekeys", "-component", KEY, "-component", "2A9B4C1D8E3F5061728394A5B6C7D8E9"],
+         KEY + " 2A9B4C1D8E3F5061728394A5B6C7D8E9 5797A8373DAE1F08A12552FBA74C4C1A", "97315", None),
+        # A key wrapped: the clear key and the KBPK.
+        (["-wrapkey", "-kbpk", "DD7515F2BFC17F85CE48F3CA25CB21F6", "-key", KEY, "-kbusage", "P0", "-kbmode", "E"],
+         KEY + " DD7515F2BFC17F85CE48F3CA25CB21F6", "97315", None),
     ]
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
