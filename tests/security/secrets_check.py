@@ -143,7 +143,8 @@ def core_check(binary):
             os.remove(core)
         # A batch waiting for more input has wiped the requests it answered: their keys, the keys
         # derived from them, PINs, PIN fields and PANs. Dumped while it waits, as at exit its large
-        # buffers are gone. The requests cover Triple-DES and AES keys and blocks, and both DUKPTs.
+        # buffers are gone. The requests cover Triple-DES and AES keys and blocks, both DUKPTs, MACs,
+        # data and a cryptogram.
         aes, pan = "4F1B0D7E3A5C92E6B8017D4C3E29A5F0", "5300718264930572"
         tdes_ksn, aes_ksn = "FFFF9876543210E00005", "0123456789ABCDEF0000002A"
         derived = []
@@ -158,7 +159,12 @@ def core_check(binary):
                     f"-calcpinblock -pin 97315 -pan {pan} -bdk {KEY} -ksn {tdes_ksn}",
                     f"-uncalcpinblock -pinblock {{5}} -pan {pan} -bdk {KEY} -ksn {tdes_ksn}",
                     f"-calcpinblock -format 4 -pin 97315 -pan {pan} -bdkaes {aes} -ksn {aes_ksn}",
-                    f"-uncalcpinblock -format 4 -pinblockaes {{7}} -pan {pan} -bdkaes {aes} -ksn {aes_ksn}"]
+                    f"-uncalcpinblock -format 4 -pinblockaes {{7}} -pan {pan} -bdkaes {aes} -ksn {aes_ksn}",
+                    f"-calcmac -mak {KEY} -macalg iso9797-3 -data 0011",
+                    f"-calcmac -makhmac {aes} -macalg hmac-sha256 -data 0011",
+                    f"-encrypt -dekaes {aes} -data 00112233445566778899AABBCCDDEEFF",
+                    f"-calcarqc -imk {KEY} -pan {pan} -cvn visa10 -acdata 0000000040000000"]
+        pads = [bytes(b ^ pad for b in bytes.fromhex(aes)).hex().upper() for pad in (0x36, 0x5C)]
         args = ["-batch"]
         proc = subprocess.Popen([binary] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         answers = []
@@ -174,7 +180,7 @@ def core_check(binary):
                 or not os.path.exists(core)):
             print(f"the waiting batch did not run as expected: {answers}, {len(derived)} derived keys")
             return 1
-        failed |= report(args + ["(waiting)"], memory_of(core), " ".join([kpe, aes] + derived), "97315", pan)
+        failed |= report(args + ["(waiting)"], memory_of(core), " ".join([kpe, aes] + pads + derived), "97315", pan)
     return failed
 
 
