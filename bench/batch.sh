@@ -2,8 +2,8 @@
 # Times batch mode against its floor. For each kind of request: requests per second over
 # REQUESTS requests (wall and CPU time), instructions per request (callgrind over COUNTED
 # requests, less an empty batch with the same command line), the same for the lean loop of
-# bench/floor.cpp on the same engine (the floor), and the ratio of the two. Then single
-# processes against one batch for -calcpvv.
+# bench/floor.cpp on the same engine (the floor), and the ratio of the two. Then the cost per
+# -calcpvv request from 1 000 to 10 000 000 requests, and single processes against one batch.
 # Every request has its own PAN (with a valid check digit) and PIN, DUKPT requests their own
 # KSN, and ARQCs their own card and ATC; keys are given once.
 #
@@ -131,6 +131,43 @@ for workload in "${workloads[@]}"; do
 done
 printf '%-34s %12s\n' "an empty batch (-calcpvv)" \
   "$(instructions "$bin" -batch -calcpvv -pvki 1 -kpvfile "$work/kpv" </dev/null) instructions"
+
+# Cost per request as a batch grows: -calcpvv requests of a file, at each size the peak memory
+# of the batch (GNU time), callgrind's instructions per request (less an empty batch) up to
+# 100 000 requests, and from 100 000 up the CPU time per request (best of three).
+cards() {
+  awk -v n="$1" 'BEGIN {
+    for (i = 0; i < n; i++) {
+      body = sprintf("411111%09d", i); sum = 0
+      for (j = 15; j >= 1; j--) {
+        d = substr(body, j, 1) + 0
+        if ((15 - j) % 2 == 0) { d *= 2; if (d > 9) d -= 9 }
+        sum += d
+      }
+      printf "-pan %s%d -pin %04d\n", body, (10 - sum % 10) % 10, i % 10000
+    }
+  }'
+}
+flat=(-batch -calcpvv -pvki 1 -kpvfile "$work/kpv")
+printf '%-12s %14s %12s %16s\n' "requests" "peak memory" "instr./req" "CPU ns/request"
+empty=$(instructions "$bin" "${flat[@]}" </dev/null)
+for n in 1000 10000 100000 1000000 10000000; do
+  cards "$n" >"$work/flat"
+  kib=$(/usr/bin/time -f '%M' "$bin" "${flat[@]}" <"$work/flat" 2>&1 >/dev/null)
+  per=-
+  if [ "$n" -le 100000 ]; then
+    per=$(( ($(instructions "$bin" "${flat[@]}" <"$work/flat") - empty) / n ))
+  fi
+  ns=-
+  if [ "$n" -ge 100000 ]; then
+    ns=$(for _ in 1 2 3; do
+      { TIMEFORMAT='%3U %3S'; time "$bin" "${flat[@]}" <"$work/flat" >/dev/null; } 2>&1
+    done | awk -v n="$n" '{ t = ($1 + $2) * 1e9 / n; if (NR == 1 || t < best) best = t }
+      END { printf "%.0f", best }')
+  fi
+  printf '%-12d %10d KiB %12s %16s\n' "$n" "$kib" "$per" "$ns"
+done
+rm -f "$work/flat"
 
 singles_run() {
   head -n "$singles" "$work/cards" | while read -r card pin _; do

@@ -1,6 +1,7 @@
 #include "cli/batch.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -124,9 +125,9 @@ class LineWords final : public ArgumentSource {
 public:
   LineWords(std::string_view line, SecretString<char> &scratch, SecretBuffer<char16_t> &words)
       : line_(line), scratch_(scratch), words_(words) {}
-  bool next(std::u16string_view &argument) override;
 
 private:
+  bool more(std::u16string_view &argument) override;
   // A line of plain ASCII words (no quote, backslash or byte from 0x80 up) of at most
   // kPlainLine bytes, the common request: widened whole at once, and its words found in a mask
   // of its blanks. False for any other line, which goes word by word.
@@ -143,15 +144,10 @@ private:
   SecretString<char> &scratch_;
   SecretBuffer<char16_t> &words_;
   bool started_ = false;
-  // The words of a plain line, found at once; taken_ of them given so far.
-  std::size_t plainWords_ = 0;
-  std::size_t taken_ = 0;
-  // Left unfilled until the line is split: a request costs what it uses.
-  struct Word {
-    const char16_t *data;
-    std::size_t size;
-  };
-  Word plain_[kPlainWords];
+  bool plain_ = false;
+  // The words of a plain line, found at once and handed out by next. Left unfilled until the
+  // line is split: a request costs what it uses.
+  FoundWord plainWords_[kPlainWords];
 };
 
 // Input lines, one at a time. Each line is left in the buffer and wiped, its line end with it,
@@ -233,9 +229,9 @@ public:
   CsvWords(std::span<const Option *const> columns, const SecretString<char> &storage,
            const std::vector<CsvField> &fields, SecretBuffer<char16_t> &words)
       : columns_(columns), storage_(storage), fields_(fields), words_(words) {}
-  bool next(std::u16string_view &argument) override;
 
 private:
+  bool more(std::u16string_view &argument) override;
   std::span<const Option *const> columns_;
   const SecretString<char> &storage_;
   const std::vector<CsvField> &fields_;
@@ -278,6 +274,10 @@ private:
   template <typename Units>
   void answer(int status, Outcome outcome, const Units &text, std::u16string_view ref = {});
   void flushAnswers();
+  // Walks and answers one request from words; its answer or message is left in answerText_,
+  // outBytes_ or errBytes_.
+  int serve(const CommandLine &base, ArgumentSource &words, CommandLine &request,
+            Outcome &outcome);
   // Reads the header of a CSV batch and writes the header of its answers; false when the input
   // is empty. Throws excCL_MalformedParameter for a column no request may give.
   bool readCsvHeader(const CommandLine &base);
@@ -448,6 +448,29 @@ void Batch::flushAnswers() {
   }
 }
 
+int Batch::serve(const CommandLine &base, ArgumentSource &words, CommandLine &request,
+                 Outcome &outcome) {
+  // The answer goes straight into its line when it is one line of bytes; otherwise, and for
+  // every message, through the writers, which turn LF into CR LF as a run would.
+  const int status = guarded(
+      requestOut_, requestErr_,
+      [&] {
+        walkRequest(base, words, keys_, request);
+        computeAnswer(request, *answerText_);
+        if (!std::all_of(answerText_->begin(), answerText_->end(),
+                         [](char16_t unit) { return unit < 256 && unit != u'\n'; })) {
+          writeAnswer(requestOut_, *answerText_);
+        }
+        return 0;
+      },
+      &outcome);
+  requestOut_.flush();
+  requestErr_.flush();
+  requestOut_.reset();
+  requestErr_.reset();
+  return status;
+}
+
 int Batch::run(const CommandLine &base) {
   int result = 0;
   std::string_view line;
@@ -481,32 +504,13 @@ int Batch::run(const CommandLine &base) {
     if (tooLong) {
       answer(status, outcome, kTooLong);
     } else {
-      LineWords lineWords(line, scratch_, words_);
-      CsvWords csvWords(columns_, fieldBytes_, fields_, words_);
-      ArgumentSource &words =
-          form_ == AnswerForm::Csv ? static_cast<ArgumentSource &>(csvWords) : lineWords;
       request.ref = {};
-      {
-        CollectingWriter &out = requestOut_;
-        CollectingWriter &err = requestErr_;
-        // The answer goes straight into its line when it is one line of bytes; otherwise, and
-        // for every message, through the writers, which turn LF into CR LF as a run would.
-        status = guarded(
-            out, err,
-            [&] {
-              walkRequest(base, words, keys_, request);
-              computeAnswer(request, *answerText_);
-              if (!std::all_of(answerText_->begin(), answerText_->end(),
-                               [](char16_t unit) { return unit < 256 && unit != u'\n'; })) {
-                writeAnswer(out, *answerText_);
-              }
-              return 0;
-            },
-            &outcome);
-        out.flush();
-        err.flush();
-        out.reset();
-        err.reset();
+      if (form_ == AnswerForm::Csv) {
+        CsvWords csvWords(columns_, fieldBytes_, fields_, words_);
+        status = serve(base, csvWords, request, outcome);
+      } else {
+        LineWords lineWords(line, scratch_, words_);
+        status = serve(base, lineWords, request, outcome);
       }
       if (request.ref.empty() && status != 0) {
         // A request that failed before its -ref was walked is still answered with it, so that
@@ -542,7 +546,7 @@ int Batch::run(const CommandLine &base) {
   return result;
 }
 
-bool CsvWords::next(std::u16string_view &argument) {
+bool CsvWords::more(std::u16string_view &argument) {
   for (; column_ < columns_.size(); ++column_, valueNext_ = false) {
     const CsvField field = column_ < fields_.size() ? fields_[column_] : CsvField{0, 0};
     const std::string_view bytes(storage_->data() + field.offset, field.size);
@@ -629,14 +633,14 @@ bool LineWords::takePlainLine() {
   for (; starts != 0 && count < kPlainWords; ++count) {
     const auto first = static_cast<std::size_t>(std::countr_zero(starts));
     const auto last = static_cast<std::size_t>(std::countr_zero(ends));
-    plain_[count] = Word{to + first, last - first};
+    plainWords_[count] = FoundWord{to + first, last - first};
     starts &= starts - 1;
     ends &= ends - 1;
   }
   if (starts != 0) {
     return false; // more words than room: word by word after all
   }
-  plainWords_ = count;
+  foundAhead(plainWords_, count);
   words_.commit(length);
   return true;
 #else
@@ -644,22 +648,15 @@ bool LineWords::takePlainLine() {
 #endif
 }
 
-bool LineWords::next(std::u16string_view &argument) {
+bool LineWords::more(std::u16string_view &argument) {
   if (!started_) {
     started_ = true;
-    if (!takePlainLine()) {
-      plainWords_ = kPlainWords + 1; // never plain
+    plain_ = takePlainLine();
+    if (plain_) {
+      return next(argument);
     }
   }
-  if (plainWords_ > kPlainWords) {
-    return nextWord(argument);
-  }
-  if (taken_ == plainWords_) {
-    return false;
-  }
-  const Word &word = plain_[taken_++];
-  argument = std::u16string_view(word.data, word.size);
-  return true;
+  return !plain_ && nextWord(argument);
 }
 
 bool LineWords::nextWord(std::u16string_view &argument) {

@@ -14,7 +14,10 @@ void CommandLine::check() const {
         u"one of -verify, -calcpvv, or -calcpinblock must be specified");
   }
   checkCommand(*this);
-  for (const KeyRole &role : anyGuard ? std::span(kKeyRoles) : std::span<const KeyRole>()) {
+  if (!anyGuard) {
+    return;
+  }
+  for (const KeyRole &role : kKeyRoles) {
     if (!guards[static_cast<std::size_t>(role.role)].empty() && key(role.role) == nullptr) {
       throw excCL_RequiredParameterMissing(guardWithoutKeyMessage(role.role));
     }
@@ -25,7 +28,7 @@ void CommandLine::check() const {
 }
 
 void CommandLine::checkGuards() const {
-  for (const KeyRole &role : anyGuard ? std::span(kKeyRoles) : std::span<const KeyRole>()) {
+  for (const KeyRole &role : kKeyRoles) {
     const std::u16string_view expected = guards[static_cast<std::size_t>(role.role)];
     if (expected.empty()) {
       continue;

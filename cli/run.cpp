@@ -17,7 +17,9 @@ void writeAnswer(TextWriter &out, const Text &answer) {
 }
 
 void computeAnswer(const CommandLine &commandLine, Text &answer) {
-  commandLine.checkGuards();
+  if (commandLine.anyGuard) {
+    commandLine.checkGuards();
+  }
   commandLine.answer(commandLine, answer);
 }
 

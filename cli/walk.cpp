@@ -88,13 +88,9 @@ void openKeyBlocks(const CommandLine &cl) {
   }
 }
 
-// Stores what one word says. May throw: a key file is read here.
+// Stores what one word that is not a text word says. May throw: a key file is read here.
 void apply(const Option &option, std::u16string_view value, CommandLine &cl, KeyStore &keys,
            bool inRequest, bool inBatch) {
-  if (option.text != nullptr) { // the most common word by far: per-card data
-    cl.*option.text = value;
-    return;
-  }
   if (option.help != Help::None) {
     throw excCL_Help(option.help != Help::Usage, option.help == Help::EveryWord);
   }
@@ -177,7 +173,11 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
     } else if (cl.changedCount++ < cl.changed.size()) {
       cl.changed[cl.changedCount - 1] = option;
     }
-    apply(*option, value, cl, keys, inRequest, inBatch);
+    if (option->text != nullptr) { // the most common word by far: per-card data
+      cl.*option->text = value;
+    } else {
+      apply(*option, value, cl, keys, inRequest, inBatch);
+    }
   }
 }
 
@@ -260,7 +260,9 @@ void walkRequest(const CommandLine &base, ArgumentSource &words, KeyStore &keys,
   }
   request.changedCount = 0;
   walk(words, request, keys, true, true);
-  openKeyBlocks(request);
+  if (request.blockRoleCount != 0) {
+    openKeyBlocks(request);
+  }
   request.check();
 }
 
