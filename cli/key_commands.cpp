@@ -7,7 +7,7 @@
 #include "base/errors.hpp"
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
-#include "cli/key_block_names.hpp"
+#include "keys/key_block_names.hpp"
 #include "cli/platform.hpp"
 #include "keys/components.hpp"
 #include "keys/key_block.hpp"

@@ -140,24 +140,6 @@ void checkMacWords(const CommandLine &cl, bool verifying) {
   }
 }
 
-// What a MAK from a key block must allow: each MAC algorithm has a usage of its own.
-KeyUse macUse(MacAlgorithm algorithm, bool verifying) {
-  switch (algorithm) {
-  case MacAlgorithm::Iso9797Alg1:
-    return verifying ? KeyUse::VerifyMacIso1 : KeyUse::ComputeMacIso1;
-  case MacAlgorithm::Iso9797Alg3:
-    return verifying ? KeyUse::VerifyMacIso3 : KeyUse::ComputeMacIso3;
-  case MacAlgorithm::Cmac:
-    return verifying ? KeyUse::VerifyCmac : KeyUse::ComputeCmac;
-  case MacAlgorithm::HmacSha224:
-  case MacAlgorithm::HmacSha256:
-  case MacAlgorithm::HmacSha384:
-  case MacAlgorithm::HmacSha512:
-    break;
-  }
-  return verifying ? KeyUse::VerifyHmac : KeyUse::ComputeHmac;
-}
-
 // The MAC key of a command line made ready: the MAK's own schedules, kept in its slot, or the
 // DUKPT key derived for this transaction, held here and wiped with it.
 class MacKeyInUse {
@@ -165,7 +147,7 @@ public:
   MacKeyInUse(const CommandLine &cl, MacAlgorithm algorithm, bool verifying) {
     const KeySlot *mak = cl.key(Role::Mak);
     if (mak != nullptr) {
-      requireUse(cl, Role::Mak, macUse(algorithm, verifying));
+      requireUse(cl, Role::Mak, macKeyUse(algorithm, verifying));
     }
     const bool left = algorithm == MacAlgorithm::Iso9797Alg3;
     if (mak != nullptr && mak->isHmac()) {

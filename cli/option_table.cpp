@@ -5,7 +5,7 @@
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
-#include "cli/key_block_names.hpp"
+#include "keys/key_block_names.hpp"
 #include "keys/key_block.hpp"
 #include "emv/recipe.hpp"
 #include "crypto/message_cipher.hpp"

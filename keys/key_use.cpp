@@ -59,6 +59,23 @@ KeyUseRule keyUseRule(KeyUse use) {
   return {rule.usages, rule.modes, rule.operation};
 }
 
+KeyUse macKeyUse(MacAlgorithm algorithm, bool verifying) {
+  switch (algorithm) {
+  case MacAlgorithm::Iso9797Alg1:
+    return verifying ? KeyUse::VerifyMacIso1 : KeyUse::ComputeMacIso1;
+  case MacAlgorithm::Iso9797Alg3:
+    return verifying ? KeyUse::VerifyMacIso3 : KeyUse::ComputeMacIso3;
+  case MacAlgorithm::Cmac:
+    return verifying ? KeyUse::VerifyCmac : KeyUse::ComputeCmac;
+  case MacAlgorithm::HmacSha224:
+  case MacAlgorithm::HmacSha256:
+  case MacAlgorithm::HmacSha384:
+  case MacAlgorithm::HmacSha512:
+    break;
+  }
+  return verifying ? KeyUse::VerifyHmac : KeyUse::ComputeHmac;
+}
+
 bool allows(const KeyBlock &block, KeyUse use) {
   const KeyUseRule rule = keyUseRule(use);
   const char16_t mode = block.mode();

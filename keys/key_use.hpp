@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "crypto/message_mac.hpp"
 #include "keys/key_block.hpp"
 
 namespace tolvane {
@@ -44,6 +45,8 @@ struct KeyUseRule {
 };
 
 KeyUseRule keyUseRule(KeyUse use);
+// What a MAC key must allow to compute or verify a MAC by algorithm: each has a usage of its own.
+KeyUse macKeyUse(MacAlgorithm algorithm, bool verifying);
 bool allows(const KeyBlock &block, KeyUse use);
 
 // Wrapping a key from a block again: its usage stays, its mode of use may only narrow (B to E

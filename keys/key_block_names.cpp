@@ -1,4 +1,4 @@
-#include "cli/key_block_names.hpp"
+#include "keys/key_block_names.hpp"
 
 namespace tolvane {
 
