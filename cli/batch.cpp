@@ -1,8 +1,8 @@
 #include "cli/batch.hpp"
 
 #include <algorithm>
-#include <optional>
 #include <bit>
+#include <optional>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -276,8 +276,7 @@ private:
   void flushAnswers();
   // Walks and answers one request from words; its answer or message is left in answerText_,
   // outBytes_ or errBytes_.
-  int serve(const CommandLine &base, ArgumentSource &words, CommandLine &request,
-            Outcome &outcome);
+  int serve(const CommandLine &base, ArgumentSource &words, CommandLine &request, Outcome &outcome);
   // Reads the header of a CSV batch and writes the header of its answers; false when the input
   // is empty. Throws excCL_MalformedParameter for a column no request may give.
   bool readCsvHeader(const CommandLine &base);

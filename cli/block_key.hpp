@@ -7,8 +7,8 @@
 #include "base/secret.hpp"
 #include "cli/command_line.hpp"
 #include "crypto/cipher.hpp"
-#include "keys/key_use.hpp"
 #include "crypto/dukpt.hpp"
+#include "keys/key_use.hpp"
 
 namespace tolvane {
 

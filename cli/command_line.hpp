@@ -147,7 +147,7 @@ struct CommandLine {
   std::int32_t acPadding = -1;     // -acpad: a MacPadding
   std::int32_t arpcMethod = -1;    // an ArpcMethod
   std::int32_t arpcKey = -1;       // an ArpcKey
-  std::int32_t direction = -1;  // -direction: 0 request, 1 response, or -1 when not given
+  std::int32_t direction = -1;     // -direction: 0 request, 1 response, or -1 when not given
 
   // MACs and data encryption. The numbers are -1 when not given.
   const MessageSlot *data = nullptr; // -data or -datafile: the KeyStore's message

@@ -7,10 +7,10 @@
 #include "base/errors.hpp"
 #include "cli/commands.hpp"
 #include "cli/errors.hpp"
-#include "keys/key_block_names.hpp"
 #include "cli/platform.hpp"
 #include "keys/components.hpp"
 #include "keys/key_block.hpp"
+#include "keys/key_block_names.hpp"
 #include "keys/key_strength.hpp"
 
 namespace tolvane {
@@ -94,6 +94,9 @@ void checkKcv(const CommandLine &cl) {
         u"kcv requires one key: either of -kpv or -kpvfile, or either of -kpe or -kpefile, or "
         u"one of -key, -keyfile, -keyaes, -keyaesfile or -keyblock");
   }
+  if (cl.key(Role::Key) != nullptr && cl.key(Role::Key)->isHmac()) {
+    throw excProblem(u"keyblock holds an HMAC key, which has no check value");
+  }
 }
 
 // Of the KPV, the check value of the two keys the PVV uses.
@@ -131,9 +134,13 @@ void answerUnwrapKey(const CommandLine &cl, Text &answer) {
   }
   answer += u"key: ";
   appendHex(answer, key.bytes());
-  answer += u"\ncheck value: ";
-  appendCheckValue(answer, key.checkValue());
   answer += u'\n';
+  // An HMAC key has no check value of its own kind.
+  if (!key.isHmac()) {
+    answer += u"check value: ";
+    appendCheckValue(answer, key.checkValue());
+    answer += u'\n';
+  }
 }
 
 void checkWrapKey(const CommandLine &cl) {
@@ -141,6 +148,9 @@ void checkWrapKey(const CommandLine &cl) {
   const KeySlot *kbpk = cl.key(Role::Kbpk);
   if (key == nullptr || kbpk == nullptr) {
     throw excCL_RequiredParameterMissing(kWrapKeyWords);
+  }
+  if (key->isHmac()) {
+    throw excProblem(u"keyblock holds an HMAC key, which is not wrapped again");
   }
   const KeyBlock *block = key->block();
   if (block == nullptr && (cl.kbUsage < 0 || cl.kbMode == 0)) {

@@ -93,7 +93,7 @@ constexpr std::size_t kLongestBlockFile = 9999 + 2;
 
 KeyFit keyFitOf(Role role) {
   const KeyRole &row = keyRole(role);
-  return {row.des.hexSizes, row.aes.hexSizes, row.des.keep};
+  return {row.des.hexSizes, row.aes.hexSizes, row.des.keep, hasKeys(row.hmac) || row.hmacInBlock};
 }
 
 Text blockWithoutKbpkMessage(Role role) {
@@ -118,8 +118,8 @@ void throwKeyBlockProblem(Role role, KeyBlockProblem problem, CipherAlgorithm fo
   case P::LengthDisagrees:
     throw excCL_MalformedParameter(message + u" length field disagrees with its length");
   case P::UnknownAlgorithm:
-    throw excCL_MalformedParameter(message +
-                                   u" algorithm must be D, T or A (DES, Triple-DES or AES)");
+    throw excCL_MalformedParameter(
+        message + u" algorithm must be D, T, A or H (DES, Triple-DES, AES or HMAC)");
   case P::UnknownExport:
     throw excCL_MalformedParameter(message + u" exportability must be E, N or S");
   case P::BadOptionalCount:
@@ -151,6 +151,9 @@ void throwKeyBlockProblem(Role role, KeyBlockProblem problem, CipherAlgorithm fo
     throw excProblem(message + u" key data is shorter than its key length field says");
   case P::KeyStrongerThanKbpk:
     throw excProblem(message + u" holds a key stronger than the KBPK");
+  case P::HmacKeyNotTaken:
+    throw excProblem(message + u" holds an HMAC key, which " + Text(keyRole(role).label) +
+                     u" does not take");
   case P::KeyNotTaken:
     throw excProblem(message + u" holds a " + Text(cipherEntry(found).name) + u" key, which " +
                      Text(keyRole(role).label) + u" does not take");
@@ -299,7 +302,7 @@ void loadKey(KeyWord word, std::u16string_view value, KeySlot &slot, bool inBatc
     }
     if (!original && holdsHexText(std::span(bytes->data(), *read))) {
       KeyWord hex = word;
-      hex.form = isHmacForm(word.form)           ? KeyForm::HmacHex
+      hex.form = isHmacForm(word.form)         ? KeyForm::HmacHex
                  : family == CipherFamily::Aes ? KeyForm::AesHex
                                                : KeyForm::Hex;
       throw excCL_MalformedParameter(Text(u"key file ") + Text(value) + u" for " + wordOf(word) +

@@ -54,6 +54,9 @@ struct KeyRole {
   // -ROLEblock: the key as a key block under the KBPK, of whichever family the block says. None
   // when empty: a KBPK in a block would need a second KBPK to read it.
   std::u16string_view blockLine{};
+  // Whether its block may hold an HMAC key (algorithm H) though the role has no -ROLEhmac words:
+  // the generic key, which -unwrapkey shows.
+  bool hmacInBlock = false;
   std::u16string_view kcvLine;
   // The guard given without a key: made from the role's words when empty.
   std::u16string_view kcvWithoutKey{};
@@ -124,6 +127,7 @@ inline constexpr KeyRole kKeyRoles[] = {
      .aes = {keySizes({16, 24, 32}), 0, u"KEYAESHEX", u"an AES key for the key commands",
              keySizes({16, 24, 32}), 33, u"read a binary AES key from a file (16, 24 or 32 bytes)"},
      .blockLine = u"a key as a key block, for the key commands",
+     .hmacInBlock = true,
      .kcvLine = u"refuse to run unless the key's check value begins so"},
     // The issuer master key for application cryptograms, from which each card's master key
     // is derived; or that card master key itself, where it is known.
@@ -150,7 +154,7 @@ inline constexpr KeyRole kKeyRoles[] = {
              keySizes({16, 24, 32}), 33, u"read binary AES MAK from a file (16, 24 or 32 bytes)"},
      .hmac = {0, 0, u"MAKHMACHEX", u"HMAC key of 1 to 256 bytes (hex)", 0, kLongestHmacKey + 1,
               u"read binary HMAC key from a file (1 to 256 bytes)", kLongestHmacKey},
-     .blockLine = u"the MAK as a key block (usage M0, M1, M3 or M6)",
+     .blockLine = u"the MAK as a key block (usage M0, M1, M3, M6 or M7)",
      .kcvLine = u"refuse to run unless the MAK's check value begins so"},
     {.role = Role::Dek,
      .name = u"dek",

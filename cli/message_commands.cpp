@@ -148,6 +148,12 @@ public:
     const KeySlot *mak = cl.key(Role::Mak);
     if (mak != nullptr) {
       requireUse(cl, Role::Mak, macKeyUse(algorithm, verifying));
+      std::u16string_view hash;
+      if (mak->isHmac() && mak->block() != nullptr &&
+          !blockAllowsHash(*mak->block(), algorithm, hash)) {
+        throw excProblem(Text(u"makblock is bound to the hash of optional block HM ") + Text(hash) +
+                         u", not to " + Text(kMacNames[static_cast<std::size_t>(algorithm)]));
+      }
     }
     const bool left = algorithm == MacAlgorithm::Iso9797Alg3;
     if (mak != nullptr && mak->isHmac()) {

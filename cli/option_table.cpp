@@ -5,11 +5,11 @@
 
 #include "base/digits.hpp"
 #include "cli/commands.hpp"
-#include "keys/key_block_names.hpp"
-#include "keys/key_block.hpp"
-#include "emv/recipe.hpp"
 #include "crypto/message_cipher.hpp"
 #include "crypto/message_mac.hpp"
+#include "emv/recipe.hpp"
+#include "keys/key_block.hpp"
+#include "keys/key_block_names.hpp"
 #include "pin/pin_block.hpp"
 
 namespace tolvane {
@@ -723,7 +723,6 @@ struct FixedWord {
   std::array<char16_t, 24> text{};
   std::size_t size = 0;
 };
-
 
 constexpr bool hasWord(const KeyRole &role, KeyForm form) {
   switch (form) {

@@ -36,7 +36,7 @@ struct ValueRule {
   std::int32_t largest = -1;  // decimal digits read as a number that must not exceed this
   std::uint32_t step = 0;     // lengths from shortest on in steps of this; 0: every length
   Syntax syntax = Syntax::None;
-  std::int32_t smallest = 0;  // with largest: nor be less than this
+  std::int32_t smallest = 0; // with largest: nor be less than this
 };
 
 // Where a word that gives the message of the MAC and data commands takes it from.

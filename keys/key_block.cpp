@@ -157,7 +157,7 @@ KeyBlockProblem readKeyBlock(std::u16string_view text, KeyBlock &block) {
   if (!allDecimal(lengthField) || length != text.size()) {
     return KeyBlockProblem::LengthDisagrees;
   }
-  if (text[7] != u'A' && text[7] != u'D' && text[7] != u'T') {
+  if (text[7] != u'A' && text[7] != u'D' && text[7] != u'T' && text[7] != u'H') {
     return KeyBlockProblem::UnknownAlgorithm;
   }
   if (text[11] != u'E' && text[11] != u'N' && text[11] != u'S') {
@@ -247,6 +247,37 @@ void KeyBlockKeys::clear() {
   authentication_.clear();
 }
 
+namespace {
+
+// The nominal strength of a KBPK in bits: DES keys count 56 bits of every 8 bytes.
+std::size_t strengthOf(CipherAlgorithm algorithm) {
+  const CipherEntry &entry = cipherEntry(algorithm);
+  return entry.keySize * (entry.family == CipherFamily::Des ? 7 : 8);
+}
+
+// An HMAC key (algorithm H) of any whole number of bytes up to kLongestHmacKey. Its strength is
+// its length, up to 256 bits, which no KBPK exceeds: a 16-byte key is refused under a two-key
+// Triple-DES KBPK, as a cipher key stronger than the KBPK would be.
+KeyBlockProblem unwrapHmacKey(std::size_t bits, std::span<const std::uint8_t> data,
+                              CipherAlgorithm kbpkAlgorithm, ClearKey &key) {
+  const std::size_t size = bits / 8;
+  if (bits % 8 != 0 || size == 0 || size > kLongestHmacKey) {
+    return KeyBlockProblem::KeyLengthDisagrees;
+  }
+  if (2 + size > data.size()) {
+    return KeyBlockProblem::PaddingTooShort;
+  }
+  if (std::min<std::size_t>(bits, 256) > strengthOf(kbpkAlgorithm)) {
+    return KeyBlockProblem::KeyStrongerThanKbpk;
+  }
+  key.size = size;
+  key.hmac = true;
+  std::copy_n(data.begin() + 2, size, key.bytes.begin());
+  return KeyBlockProblem::None;
+}
+
+} // namespace
+
 KeyBlockProblem unwrapKeyBlock(const KeyBlock &block, const KeyBlockKeys &keys,
                                CipherAlgorithm kbpkAlgorithm, Secret<ClearKey> &key) {
   const char16_t version = block.version();
@@ -285,6 +316,9 @@ KeyBlockProblem unwrapKeyBlock(const KeyBlock &block, const KeyBlockKeys &keys,
     return KeyBlockProblem::MacFails;
   }
   const std::size_t bits = static_cast<std::size_t>(data[0]) << 8 | data[1];
+  if (block.algorithm() == u'H') {
+    return unwrapHmacKey(bits, std::span(data, dataSize), kbpkAlgorithm, *key);
+  }
   const auto algorithm = bits % 8 == 0 ? keyBlockCipher(block.algorithm(), bits / 8) : std::nullopt;
   if (!algorithm) {
     return KeyBlockProblem::KeyLengthDisagrees;

@@ -33,7 +33,7 @@ enum class KeyBlockProblem : std::uint8_t {
   NotPrintable,     // a character outside printable ASCII
   UnknownVersion,   // not A, B, C or D
   LengthDisagrees,  // the length field is not 4 digits giving the block's own length
-  UnknownAlgorithm, // not a DES, Triple-DES or AES key (D, T, A)
+  UnknownAlgorithm, // not a DES, Triple-DES, AES or HMAC key (D, T, A, H)
   UnknownExport,    // exportability not E, N or S
   BadOptionalCount, // the count of optional blocks is not 2 digits
   BadReserved,      // the last two header characters are not 00, 10 or 20
@@ -49,7 +49,8 @@ enum class KeyBlockProblem : std::uint8_t {
   KeyLengthDisagrees, // the key length field does not give a key of the block's algorithm
   PaddingTooShort,    // the key data holds fewer bytes than the key length field says
   KeyStrongerThanKbpk,
-  KeyNotTaken, // a key of a kind the role it was given for does not take
+  KeyNotTaken,     // a key of a kind the role it was given for does not take
+  HmacKeyNotTaken, // an HMAC key, given for a role that takes none
 };
 
 // A block as read: its text, checked to be well formed, and where its header ends.
@@ -114,10 +115,16 @@ private:
 };
 
 // A clear key as a block carries it.
+// The longest HMAC key: a longer one is hashed first anyway.
+constexpr std::size_t kLongestHmacKey = 256;
+
+// A key out of a block: a cipher key of algorithm, or an HMAC key (algorithm H) of any length up
+// to kLongestHmacKey.
 struct ClearKey {
-  std::array<std::uint8_t, 32> bytes{};
+  std::array<std::uint8_t, kLongestHmacKey> bytes{};
   std::size_t size = 0;
   CipherAlgorithm algorithm = CipherAlgorithm::Des;
+  bool hmac = false;
 
   std::span<const std::uint8_t> span() const { return {bytes.data(), size}; }
 };

@@ -65,7 +65,8 @@ constexpr CodeName kModes[] = {
 };
 
 // The algorithms of keys this program reads from blocks.
-constexpr CodeName kAlgorithms[] = {{u"A", u"AES"}, {u"D", u"DES"}, {u"T", u"Triple-DES"}};
+constexpr CodeName kAlgorithms[] = {
+    {u"A", u"AES"}, {u"D", u"DES"}, {u"H", u"HMAC"}, {u"T", u"Triple-DES"}};
 
 constexpr CodeName kExportability[] = {
     {u"E", u"exportable under a trusted key"},

@@ -55,15 +55,30 @@ const HmacKey &KeySlot::hmacKey(const HashAlgorithm &hash) const {
 }
 
 void KeySlot::assignHmac(std::span<const std::uint8_t> key) {
+  if (!block_.empty()) {
+    blankText(block_.text);
+    block_ = KeyBlock{};
+    openedUnder_ = 0;
+  }
+  setHmac(key);
+}
+
+void KeySlot::setHmac(std::span<const std::uint8_t> key) {
   assert(!key.empty() && key.size() <= kLongestHmacKey);
   if (hmac_ && constantTimeEqual(bytes(), key)) {
     return;
   }
-  clear();
+  wipe(*material_);
   std::copy(key.begin(), key.end(), material_->bytes.begin());
   material_->size = key.size();
   hmac_ = true;
+  cipher_.clear();
+  checkValue_ = CheckValue{};
   stamp_ = ++lastStamp;
+  blockKeys_.clear();
+  left_.clear();
+  hmacKey_.reset();
+  hmacHash_ = nullptr;
 }
 
 void KeySlot::assign(CipherFamily family, std::span<const std::uint8_t> key) {
@@ -93,6 +108,14 @@ KeyBlockProblem KeySlot::open(const KeySlot &kbpk, KeyFit fit, CipherAlgorithm &
   }
   if (problem != KeyBlockProblem::None) {
     return problem;
+  }
+  if (key->hmac) {
+    if (!fit.hmac) {
+      return KeyBlockProblem::HmacKeyNotTaken;
+    }
+    setHmac(key->span());
+    openedUnder_ = kbpk.stamp_;
+    return KeyBlockProblem::None;
   }
   found = key->algorithm;
   const CipherEntry &entry = cipherEntry(key->algorithm);

@@ -23,9 +23,6 @@
 
 namespace tolvane {
 
-// The longest HMAC key: a longer one is hashed first anyway.
-constexpr std::size_t kLongestHmacKey = 256;
-
 struct KeyBytes {
   std::array<std::uint8_t, kLongestHmacKey> bytes;
   std::size_t size;
@@ -45,11 +42,13 @@ constexpr bool holds(KeySizes set, std::size_t bytes) {
          ((static_cast<unsigned>(set) >> (bytes / 8 - 1)) & 1u) != 0;
 }
 
-// The sizes a role takes of each family, and how much of a longer key it keeps (0: all).
+// The sizes a role takes of each family, how much of a longer key it keeps (0: all), and
+// whether it takes an HMAC key.
 struct KeyFit {
   KeySizes des = 0;
   KeySizes aes = 0;
   std::size_t keep = 0;
+  bool hmac = false;
 };
 
 class KeySlot {
@@ -82,7 +81,7 @@ public:
   void seal(KeyBlock block);
   bool sealed() const { return !block_.empty() && openedUnder_ == 0; }
   // Opens the sealed block under kbpk, a slot holding a key. KeyNotTaken when the key is of a
-  // kind fit does not take; found then names it.
+  // kind fit does not take; found then names it (HmacKeyNotTaken for an HMAC key).
   KeyBlockProblem open(const KeySlot &kbpk, KeyFit fit, CipherAlgorithm &found);
   // key: 1 to kLongestHmacKey bytes.
   void assignHmac(std::span<const std::uint8_t> key);
@@ -94,6 +93,7 @@ public:
 
 private:
   void setKey(CipherFamily family, std::span<const std::uint8_t> key);
+  void setHmac(std::span<const std::uint8_t> key);
 
   Secret<KeyBytes> material_;
   bool hmac_ = false;

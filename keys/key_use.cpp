@@ -17,26 +17,16 @@ struct RuleText {
   char16_t operation[24];
 };
 constexpr RuleText kRules[] = {
-    {u"P0", u"EB", u"make a PIN block"},
-    {u"P0", u"DB", u"read a PIN block"},
-    {u"V2V0", u"GC", u"compute a PVV"},
-    {u"V2V0", u"VC", u"verify a PVV"},
-    {u"V1V0", u"GC", u"compute an offset"},
-    {u"V1V0", u"VC", u"verify an offset"},
-    {u"C0", u"GC", u"compute a CVV"},
-    {u"C0", u"VC", u"verify a CVV"},
-    {u"B0", u"X", u"derive DUKPT keys"},
-    {u"E0", u"X", u"derive card keys"},
-    {u"E0", u"XC", u"make cryptograms"},
-    {u"M0M1", u"GC", u"compute a CBC-MAC"},
-    {u"M0M1", u"VC", u"verify a CBC-MAC"},
-    {u"M3", u"GC", u"compute a retail MAC"},
-    {u"M3", u"VC", u"verify a retail MAC"},
-    {u"M6", u"GC", u"compute a CMAC"},
-    {u"M6", u"VC", u"verify a CMAC"},
-    {u"M7", u"GC", u"compute an HMAC"},
-    {u"M7", u"VC", u"verify an HMAC"},
-    {u"D0", u"EB", u"encrypt data"},
+    {u"P0", u"EB", u"make a PIN block"},    {u"P0", u"DB", u"read a PIN block"},
+    {u"V2V0", u"GC", u"compute a PVV"},     {u"V2V0", u"VC", u"verify a PVV"},
+    {u"V1V0", u"GC", u"compute an offset"}, {u"V1V0", u"VC", u"verify an offset"},
+    {u"C0", u"GC", u"compute a CVV"},       {u"C0", u"VC", u"verify a CVV"},
+    {u"B0", u"X", u"derive DUKPT keys"},    {u"E0", u"X", u"derive card keys"},
+    {u"E0", u"XC", u"make cryptograms"},    {u"M0M1", u"GC", u"compute a CBC-MAC"},
+    {u"M0M1", u"VC", u"verify a CBC-MAC"},  {u"M3", u"GC", u"compute a retail MAC"},
+    {u"M3", u"VC", u"verify a retail MAC"}, {u"M6", u"GC", u"compute a CMAC"},
+    {u"M6", u"VC", u"verify a CMAC"},       {u"M7", u"GC", u"compute an HMAC"},
+    {u"M7", u"VC", u"verify an HMAC"},      {u"D0", u"EB", u"encrypt data"},
     {u"D0", u"DB", u"decrypt data"},
 };
 
@@ -74,6 +64,21 @@ KeyUse macKeyUse(MacAlgorithm algorithm, bool verifying) {
     break;
   }
   return verifying ? KeyUse::VerifyHmac : KeyUse::ComputeHmac;
+}
+
+bool blockAllowsHash(const KeyBlock &block, MacAlgorithm algorithm, std::u16string_view &hmName) {
+  // The hash codes of the HM optional block, in the order of the HMAC algorithms.
+  constexpr std::u16string_view kHashCodes[] = {u"20", u"21", u"22", u"23"};
+  const auto hash =
+      static_cast<std::size_t>(algorithm) - static_cast<std::size_t>(MacAlgorithm::HmacSha224);
+  std::u16string_view rest = block.optionalBlocks();
+  for (OptionalBlock optional; takeOptionalBlock(rest, optional);) {
+    if (optional.id == u"HM") {
+      hmName = optional.data;
+      return hash < std::size(kHashCodes) && optional.data == kHashCodes[hash];
+    }
+  }
+  return true;
 }
 
 bool allows(const KeyBlock &block, KeyUse use) {

@@ -24,15 +24,15 @@ enum class KeyUse : std::uint8_t {
   DeriveDukpt,
   DeriveCardKeys,  // an issuer master key deriving card master keys
   CardCryptograms, // a card master key: session keys derived from it, or cryptograms under it
-  ComputeMacIso1,   // ISO 9797-1 algorithm 1 (CBC-MAC): usage M0 or M1
+  ComputeMacIso1,  // ISO 9797-1 algorithm 1 (CBC-MAC): usage M0 or M1
   VerifyMacIso1,
-  ComputeMacIso3,   // algorithm 3, the retail MAC: usage M3
+  ComputeMacIso3, // algorithm 3, the retail MAC: usage M3
   VerifyMacIso3,
-  ComputeCmac,      // usage M6
+  ComputeCmac, // usage M6
   VerifyCmac,
-  ComputeHmac,      // usage M7
+  ComputeHmac, // usage M7
   VerifyHmac,
-  EncryptData,      // usage D0
+  EncryptData, // usage D0
   DecryptData, // the last: the rule table is checked against it
 };
 
@@ -47,6 +47,9 @@ struct KeyUseRule {
 KeyUseRule keyUseRule(KeyUse use);
 // What a MAC key must allow to compute or verify a MAC by algorithm: each has a usage of its own.
 KeyUse macKeyUse(MacAlgorithm algorithm, bool verifying);
+// Whether an HMAC key from block may serve algorithm: its optional block HM, when it has one,
+// names the one hash it is for (21 SHA-256, ...). hmName: where that code goes, for a message.
+bool blockAllowsHash(const KeyBlock &block, MacAlgorithm algorithm, std::u16string_view &hmName);
 bool allows(const KeyBlock &block, KeyUse use);
 
 // Wrapping a key from a block again: its usage stays, its mode of use may only narrow (B to E

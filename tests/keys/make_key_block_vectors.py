@@ -83,9 +83,13 @@ rows = [  # version, kbpk, fields, key, optional, written by the program too
     ("D", A256, "D0AB00E", A192, "", True),
     ("C", K2, "P0TD00E", H("F039121BEC83D26B169BDCD5B22AAF8F"), "", False),
     ("A", K3, "M3TC00N", K3, "KS1800604B120F9292800000", False),
+    # HMAC keys (algorithm H), with and without the HM block that names their hash.
+    ("D", A256, "M7HC00N", H("0B" * 20), "HM0621", False),
+    ("B", K3, "M7HG00N", H("22" * 16), "", False),
 ]
 for version, kbpk, fields, key, optional, written in rows:
-    padding = ours(key, 16 if version == "D" else 8, fields[2] == "A") if written else pad(6)
+    n = 16 if version == "D" else 8
+    padding = ours(key, n, fields[2] == "A") if written else pad(-(-(2 + len(key)) // n) * n - 2 - len(key))
     print(kbpk.hex().upper(), key.hex().upper(), padding.hex().upper() if written else "-",
           block(version, kbpk, fields, key, padding, optional))
 print("# for the CLI cases, under", K2.hex().upper())
@@ -97,3 +101,11 @@ for name, fields, key, padding, bits in [
         ("length 112 bits", "P0TB00E", K2, pad(14), 112), ("length 192, 24 bytes", "P0TB00E", K2, pad(6), 192),
         ("three-key under two-key", "P0TB00E", K3, pad(6), None)]:
     print(name, block("B", K2, fields, key, padding, bits=bits))
+print("# HMAC keys for the CLI cases, under", A256.hex().upper())
+for name, fields, key, optional in [
+        ("SHA-256 key, HM 21, mode C", "M7HC00N", H("0B" * 20), "HM0621"),
+        ("SHA-512 key, HM 23, mode G", "M7HG00N", bytes(range(64)), "HM0623"),
+        ("no HM, mode V", "M7HV00N", H("0B" * 20), "")]:
+    print(name, block("D", A256, fields, key, pad(-(-(2 + len(key)) // 16) * 16 - 2 - len(key)), optional))
+print("# an HMAC key of 32 bytes under", K2.hex().upper(), "(stronger than the KBPK)")
+print(block("B", K2, "M7HC00N", H("11" * 32), pad(6)))
