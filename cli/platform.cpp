@@ -14,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "base/registers.hpp"
 #include "base/secret.hpp"
 #include "cli/errors.hpp"
 
@@ -310,6 +311,8 @@ bool waitFor(int fd, short events, int deadline) {
   ::sigprocmask(SIG_BLOCK, &stops, &previous);
   bool ready = false;
   if (stopSignalled == 0) {
+    // A signal now saves the registers on the stack, and a waiting process may be dumped.
+    wipeVectorRegisters();
     pollfd watched{fd, events, 0};
     timespec limit{deadline / 1000, (deadline % 1000) * 1000000L};
     int result = 0;
@@ -327,6 +330,10 @@ bool waitFor(int fd, short events, int deadline) {
 namespace {
 // What the stop signals did before a batch caught them, put back when it ends.
 struct sigaction beforeBatch[std::size(kStopSignals)];
+// The stop handler runs here, not on the batch's own stack: a signal in the middle of a
+// request saves every register, key material with them, where the batch wipes it when it ends.
+alignas(64) std::array<unsigned char, 65536> handlerStack;
+stack_t stackBeforeBatch;
 } // namespace
 
 void catchStopSignals() {
@@ -334,7 +341,12 @@ void catchStopSignals() {
   struct sigaction action {};
   action.sa_handler = noteStop;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = 0; // no SA_RESTART: a wait for input returns, and the batch sees the stop
+  // No SA_RESTART: a wait for input returns, and the batch sees the stop.
+  action.sa_flags = SA_ONSTACK;
+  stack_t own{};
+  own.ss_sp = handlerStack.data();
+  own.ss_size = handlerStack.size();
+  ::sigaltstack(&own, &stackBeforeBatch);
   for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
     ::sigaction(kStopSignals[i], &action, &beforeBatch[i]);
   }
@@ -343,6 +355,10 @@ void catchStopSignals() {
 void releaseStopSignals() {
   for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
     ::sigaction(kStopSignals[i], &beforeBatch[i], nullptr);
+  }
+  ::sigaltstack(&stackBeforeBatch, nullptr);
+  if (stopSignalled != 0) { // else the handler never ran, and its stack is untouched
+    wipeBytes(handlerStack.data(), handlerStack.size());
   }
   stopSignalled = 0;
 }
