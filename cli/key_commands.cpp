@@ -9,6 +9,7 @@
 #include "cli/errors.hpp"
 #include "cli/platform.hpp"
 #include "keys/components.hpp"
+#include "keys/parity.hpp"
 #include "keys/key_block.hpp"
 #include "keys/key_block_names.hpp"
 #include "keys/key_strength.hpp"

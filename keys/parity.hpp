@@ -9,8 +9,8 @@
 
 namespace tolvane {
 
-// Sets the low bit of every byte of key so that the byte has odd parity. Neither a branch nor a
-// table lookup depends on the key's bits.
-void setOddParity(std::span<std::uint8_t> key) noexcept;
+// Sets the low bit of every byte of key so that the byte has odd parity, and returns whether
+// any byte changed. Neither a branch nor a table lookup depends on the key's bits.
+bool setOddParity(std::span<std::uint8_t> key) noexcept;
 
 } // namespace tolvane

@@ -14,6 +14,7 @@
 #include "cli/writer.hpp"
 #include "keys/components.hpp"
 #include "keys/key_block.hpp"
+#include "keys/parity.hpp"
 #include "support/hex.hpp"
 
 namespace tolvane {
@@ -170,7 +171,7 @@ TEST(KeyBlock, WrittenAgainABlockKeepsItsOptionalBlocksAndPadsAnew) {
   }
 }
 
-TEST(Components, OddParityOnEveryByteValueChangingOnlyTheLowestBit) {
+TEST(Parity, OddParityOnEveryByteValueChangingOnlyTheLowestBit) {
   for (unsigned value = 0; value < 256; ++value) {
     std::array<std::uint8_t, 1> byte{static_cast<std::uint8_t>(value)};
     const bool changed = setOddParity(byte);
