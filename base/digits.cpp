@@ -92,6 +92,13 @@ void hexToBytes(std::u16string_view hex, std::uint8_t *out) {
   }
 }
 
+void appendDecimal(Text &text, std::size_t number) {
+  if (number >= 10) {
+    appendDecimal(text, number / 10);
+  }
+  text += static_cast<char16_t>(u'0' + number % 10);
+}
+
 void appendHex(Text &text, std::span<const std::uint8_t> bytes) {
   // Through a buffer of its own, so that the text grows once; the bytes may be a key, so the
   // buffer is wiped after.

@@ -85,6 +85,8 @@ void decimaliseNibbles(const NibbleBlock &block, std::span<std::uint8_t> digits)
 
 // Checked hex text (an even number of hex digits) into hex.size() / 2 bytes at out.
 void hexToBytes(std::u16string_view hex, std::uint8_t *out);
+// The decimal digits of number, appended to text.
+void appendDecimal(Text &text, std::size_t number);
 // Two upper-case hex digits per byte, appended to text.
 void appendHex(Text &text, std::span<const std::uint8_t> bytes);
 

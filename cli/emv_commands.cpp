@@ -21,8 +21,6 @@ namespace tolvane {
 
 namespace {
 
-constexpr std::size_t kShortestPan = 12;
-constexpr std::size_t kLongestPan = 19;
 constexpr std::size_t kLongestAcData = 256; // bytes; the option's rule keeps to it
 
 template <typename Enum> std::optional<Enum> setting(std::int32_t value) {
@@ -64,7 +62,8 @@ bool hasCardKey(const CommandLine &cl) {
 // A card's PAN: 12 to 19 digits, passing the Luhn check unless -suppressluhn.
 void checkEmvPan(const CommandLine &cl) {
   const std::u16string_view pan = cl.pan;
-  const bool digits = pan.size() >= kShortestPan && pan.size() <= kLongestPan && allDecimal(pan);
+  const bool digits =
+      pan.size() >= kShortestEmvPan && pan.size() <= kLongestEmvPan && allDecimal(pan);
   if (cl.suppressLuhn) {
     if (!digits) {
       throw excCL_MalformedParameter(u"PAN must be 12 to 19 digits");

@@ -16,13 +16,6 @@ namespace tolvane {
 
 namespace {
 
-void appendNumber(Text &text, std::size_t number) {
-  if (number >= 10) {
-    appendNumber(text, number / 10);
-  }
-  text += static_cast<char16_t>(u'0' + number % 10);
-}
-
 // The names of -macalg, for messages.
 constexpr std::u16string_view kMacNames[] = {u"iso9797-1",   u"iso9797-3",   u"cmac",
                                              u"hmac-sha224", u"hmac-sha256", u"hmac-sha384",
@@ -121,7 +114,7 @@ void checkMacWords(const CommandLine &cl, bool verifying) {
   const std::size_t full = fullMacLength(algorithm, key);
   if (cl.macLength >= 0 && static_cast<std::size_t>(cl.macLength) > full) {
     Text rest(u" takes a MAC length of 4 to ");
-    appendNumber(rest, full);
+    appendDecimal(rest, full);
     throw excCL_MalformedParameter(macalgMessage(algorithm, rest + u" bytes"));
   }
   if (!verifying) {
@@ -130,12 +123,12 @@ void checkMacWords(const CommandLine &cl, bool verifying) {
   const std::size_t given = cl.macHex.size() / 2;
   if (given > full) {
     Text rest(u" takes a MAC of 8 to ");
-    appendNumber(rest, 2 * full);
+    appendDecimal(rest, 2 * full);
     throw excCL_MalformedParameter(macalgMessage(algorithm, rest + u" hex digits"));
   }
   if (cl.macLength >= 0 && static_cast<std::size_t>(cl.macLength) != given) {
     Text message(u"MAC must be ");
-    appendNumber(message, 2 * static_cast<std::size_t>(cl.macLength));
+    appendDecimal(message, 2 * static_cast<std::size_t>(cl.macLength));
     throw excCL_MalformedParameter(message + u" hex digits, as -maclen says");
   }
 }

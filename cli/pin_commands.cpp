@@ -37,13 +37,6 @@ void require(bool given, const char16_t *message) {
   }
 }
 
-void appendNumber(Text &text, std::size_t number) {
-  if (number >= 10) {
-    appendNumber(text, number / 10);
-  }
-  text += static_cast<char16_t>(u'0' + number % 10);
-}
-
 // "format 4 ..." or "toformat 4 ...": the messages of the format checks name the option.
 Text formatMessage(std::u16string_view option, const PinBlockFormat &format,
                    std::u16string_view rest) {
@@ -98,7 +91,7 @@ void checkBlockKeyFits(const CommandLine &cl, const PinBlockFormat &format) {
 void checkPanFits(const CommandLine &cl, const PinBlockFormat &format, const char16_t *option) {
   if (format.longestPan != 0 && (cl.pan.size() > format.longestPan || !allDecimal(cl.pan))) {
     Text rest(u" takes a PAN of 1 to ");
-    appendNumber(rest, format.longestPan);
+    appendDecimal(rest, format.longestPan);
     throw excCL_MalformedParameter(formatMessage(option, format, rest + u" digits"));
   }
 }
@@ -217,7 +210,7 @@ void checkCalcPinBlock(const CommandLine &cl) {
   }
   if (cl.pin.size() > format.maxPinLength) {
     Text rest(kPinLengthsFrom);
-    appendNumber(rest, format.maxPinLength);
+    appendDecimal(rest, format.maxPinLength);
     throw excCL_MalformedParameter(formatMessage(u"format", format, rest + u" digits"));
   }
   checkBlockKeyFits(cl, format);
@@ -287,7 +280,7 @@ void answerTranslate(const CommandLine &cl, Text &answer) {
     Text refusal(u"format ");
     refusal += to.name;
     refusal += u" cannot carry a PIN of more than ";
-    appendNumber(refusal, to.maxPinLength);
+    appendDecimal(refusal, to.maxPinLength);
     throw excProblem(refusal + u" digits");
   }
   appendHex(answer,

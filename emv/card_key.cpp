@@ -10,7 +10,6 @@ namespace tolvane {
 
 namespace {
 
-constexpr std::size_t kLongestPan = 19;
 constexpr std::size_t kPsnDigits = 2;
 
 // Digit i of PAN || PSN.
@@ -33,7 +32,7 @@ void rightmostDigits(std::u16string_view pan, std::u16string_view psn, NibbleBlo
 // decimalised without a branch or an index that depends on it: every nibble is looked at in
 // both passes, and a mask decides whether it is appended.
 void decimalisedDigest(std::u16string_view pan, std::u16string_view psn, NibbleBlock &block) {
-  Secret<std::array<std::uint8_t, (kLongestPan + kPsnDigits + 1) / 2>> bcd;
+  Secret<std::array<std::uint8_t, (kLongestEmvPan + kPsnDigits + 1) / 2>> bcd;
   const std::size_t total = pan.size() + psn.size();
   const std::size_t lead = total % 2; // a zero digit in front of an odd count
   for (std::size_t i = 0; i < total; ++i) {
@@ -71,7 +70,7 @@ CardKeyOption cardKeyOptionFor(std::size_t panDigits, std::optional<CardKeyOptio
 Secret<DoubleDesKey> deriveCardMasterKey(const Cipher &imk, std::u16string_view pan,
                                          std::u16string_view psn, CardKeyOption option) {
   assert(imk.algorithm() == CipherAlgorithm::Tdes2 && psn.size() == kPsnDigits &&
-         pan.size() <= kLongestPan);
+         pan.size() <= kLongestEmvPan);
   Secret<NibbleBlock> block;
   if (option == CardKeyOption::B) {
     decimalisedDigest(pan, psn, *block);

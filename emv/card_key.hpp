@@ -24,6 +24,10 @@ namespace tolvane {
 
 enum class CardKeyOption : std::uint8_t { A, B };
 
+// The lengths of PAN a card master key is derived from.
+inline constexpr std::size_t kShortestEmvPan = 12;
+inline constexpr std::size_t kLongestEmvPan = 19;
+
 // A two-key Triple-DES key, K then K'.
 using DoubleDesKey = std::array<std::uint8_t, 16>;
 
