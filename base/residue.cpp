@@ -1,4 +1,6 @@
-#include "base/registers.hpp"
+#include "base/residue.hpp"
+
+#include <cstring>
 
 #if defined(__x86_64__) && __has_include(<sys/platform/x86.h>)
 #define TOLVANE_PROCESSOR_RECORD 1
@@ -58,6 +60,28 @@ void wipeSse() noexcept {
 
 } // namespace
 #endif
+
+// Not inlined, so that its area lies below the caller's frame.
+[[gnu::noinline]] void wipeStackBelow() noexcept {
+  alignas(64) unsigned char area[kScrubbedStack];
+#if defined(__x86_64__)
+  // Four aligned 16-byte stores a turn. glibc's memset clears this much with rep stosb, one
+  // instruction per byte as instructions are counted: a quarter of a single run's budget.
+  unsigned char *at = area;
+  __asm__ __volatile__("pxor %%xmm0, %%xmm0\n"
+                       "1:\n\t"
+                       "movdqa %%xmm0, (%0)\n\tmovdqa %%xmm0, 16(%0)\n\t"
+                       "movdqa %%xmm0, 32(%0)\n\tmovdqa %%xmm0, 48(%0)\n\t"
+                       "add $64, %0\n\tcmp %1, %0\n\tjb 1b"
+                       : "+r"(at)
+                       : "r"(area + sizeof area)
+                       : "xmm0", "cc", "memory");
+#else
+  std::memset(area, 0, sizeof area);
+  // The area is about to go out of scope; the zeroes must be written all the same.
+  __asm__ __volatile__("" : : "r"(area) : "memory");
+#endif
+}
 
 void wipeVectorRegisters() noexcept {
 #if defined(TOLVANE_PROCESSOR_RECORD)

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/residue.hpp"
 #include "base/secret.hpp"
 #include "cli/batch.hpp"
 #include "cli/key_roles.hpp"
@@ -13,13 +14,15 @@ namespace tolvane {
 
 int runTolvane(std::span<const Text> args, ByteSource &in, TextWriter &out, TextWriter &err) {
   KeyStore keys;
-  return guarded(out, err, [&] {
+  const int status = guarded(out, err, [&] {
     const CommandLine commandLine = walkCommandLine(args, keys);
     if (commandLine.batch) {
       return runBatch(commandLine, in, out);
     }
     return runCommand(commandLine, out);
   });
+  wipeStackBelow(); // where the command's frames were
+  return status;
 }
 
 int runTolvane(std::span<const Text> args, TextWriter &out, TextWriter &err) {

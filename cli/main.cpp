@@ -1,6 +1,6 @@
 // Process entry: everything happens in runProcess, which tests can reach as a library call.
 
-#include "base/registers.hpp"
+#include "base/residue.hpp"
 #include "cli/entry.hpp"
 #include "cli/platform.hpp"
 

@@ -14,7 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "base/registers.hpp"
+#include "base/residue.hpp"
 #include "base/secret.hpp"
 #include "cli/errors.hpp"
 
@@ -311,8 +311,10 @@ bool waitFor(int fd, short events, int deadline) {
   ::sigprocmask(SIG_BLOCK, &stops, &previous);
   bool ready = false;
   if (stopSignalled == 0) {
-    // A signal now saves the registers on the stack, and a waiting process may be dumped.
+    // A signal now saves the registers on the stack, and a waiting process may be dumped: the
+    // answered requests leave nothing in registers or in the stack their frames used.
     wipeVectorRegisters();
+    wipeStackBelow();
     pollfd watched{fd, events, 0};
     timespec limit{deadline / 1000, (deadline % 1000) * 1000000L};
     int result = 0;
