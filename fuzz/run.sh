@@ -10,9 +10,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(dirname "$here")/build-fuzz
 if [ "${CI:-}" = true ]; then werror=ON; else werror=OFF; fi
 
+# The same configuration as .ci/run's sanitizer build, which it reuses; tests stay as they were.
 cmake -S "$here/.." -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON -DTOLVANE_STATIC=OFF \
-  -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCH=OFF -DTOLVANE_WERROR=$werror
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON -DTOLVANE_SANITIZE=ON -DTOLVANE_STATIC=OFF \
+  -DTOLVANE_BUILD_BENCH=OFF -DTOLVANE_WERROR=$werror
 cmake --build "$build" --target fuzz_entry tolvane_completions --parallel "$(nproc 2>/dev/null || echo 2)"
 
 scratch=$(mktemp -d)
