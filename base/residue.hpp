@@ -11,7 +11,7 @@
 namespace tolvane {
 
 // How much stack below its caller wipeStackBelow zeroes: more than any command's frames use.
-inline constexpr std::size_t kScrubbedStack = 16 * 1024;
+inline constexpr std::size_t kScrubbedStack = std::size_t{16} * 1024;
 
 // Zeroes kScrubbedStack bytes of stack below the caller's frame, where the frames of the
 // functions it called were. Call it where those calls are over.
