@@ -3,18 +3,24 @@
 # non-zero on any finding (crash, sanitizer report, leak, contract violation, timeout, out of
 # memory); the input that caused it is kept under build-fuzz/artifacts/.
 #
-#   fuzz/run.sh [seconds]      (default 30)
+#   fuzz/run.sh [seconds] [--built]     (default 30 s)
+#
+# --built runs build-fuzz as it stands, as .ci/run builds it, which runs the tests from the
+# same build meanwhile.
 set -eu
 seconds=${1:-30}
+built=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(dirname "$here")/build-fuzz
 if [ "${CI:-}" = true ]; then werror=ON; else werror=OFF; fi
 
-# The same configuration as .ci/run's sanitizer build, which it reuses; tests stay as they were.
-cmake -S "$here/.." -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON -DTOLVANE_SANITIZE=ON -DTOLVANE_STATIC=OFF \
-  -DTOLVANE_BUILD_BENCH=OFF -DTOLVANE_WERROR=$werror
-cmake --build "$build" --target fuzz_entry tolvane_completions --parallel "$(nproc 2>/dev/null || echo 2)"
+# The same configuration as .ci/run's sanitizer build; tests stay as they were.
+if [ "$built" != --built ]; then
+  cmake -S "$here/.." -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON -DTOLVANE_SANITIZE=ON \
+    -DTOLVANE_STATIC=OFF -DTOLVANE_BUILD_BENCH=OFF -DTOLVANE_WERROR=$werror
+  cmake --build "$build" --target fuzz_entry tolvane_completions --parallel "$(nproc 2>/dev/null || echo 2)"
+fi
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
