@@ -24,12 +24,17 @@ void KeySlot::setKey(CipherFamily family, std::span<const std::uint8_t> key) {
   if (!empty() && !hmac_ && cipher_.algorithm() == *algorithm && constantTimeEqual(bytes(), key)) {
     return;
   }
+  take(key, false);
+  cipher_.setKey(*algorithm, key);
+}
+
+void KeySlot::take(std::span<const std::uint8_t> key, bool hmac) {
   // A longer key held before (an HMAC key) must not outlive this one past its end.
   wipe(*material_);
   std::copy(key.begin(), key.end(), material_->bytes.begin());
   material_->size = key.size();
-  hmac_ = false;
-  cipher_.setKey(*algorithm, key);
+  hmac_ = hmac;
+  // What was made from the key before is of no use now.
   checkValue_ = CheckValue{};
   stamp_ = ++lastStamp;
   blockKeys_.clear();
@@ -68,17 +73,8 @@ void KeySlot::setHmac(std::span<const std::uint8_t> key) {
   if (hmac_ && constantTimeEqual(bytes(), key)) {
     return;
   }
-  wipe(*material_);
-  std::copy(key.begin(), key.end(), material_->bytes.begin());
-  material_->size = key.size();
-  hmac_ = true;
+  take(key, true);
   cipher_.clear();
-  checkValue_ = CheckValue{};
-  stamp_ = ++lastStamp;
-  blockKeys_.clear();
-  left_.clear();
-  hmacKey_.reset();
-  hmacHash_ = nullptr;
 }
 
 void KeySlot::assign(CipherFamily family, std::span<const std::uint8_t> key) {

@@ -94,6 +94,8 @@ public:
 private:
   void setKey(CipherFamily family, std::span<const std::uint8_t> key);
   void setHmac(std::span<const std::uint8_t> key);
+  // Holds key as the slot's material, forgetting everything made from the one before.
+  void take(std::span<const std::uint8_t> key, bool hmac);
 
   Secret<KeyBytes> material_;
   bool hmac_ = false;
