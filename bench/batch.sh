@@ -27,26 +27,11 @@ bdkaes=FEDCBA9876543210F1F1F1F1F1F1F1F1
 pan=4111111111111111
 printf '%s' $kpv | xxd -r -p >"$work/kpv"
 
-# PANs: 15 digits counted up from a start, completed with their Luhn digit; PINs counted too;
-# DUKPT counters drawn as bench/dukpt.sh draws them (at most ten of the 21 bits set).
-awk -v n="$requests" 'BEGIN {
-  seed = 12345
-  for (i = 0; i < n; i++) {
-    body = sprintf("411111%09d", i); sum = 0
-    for (j = 15; j >= 1; j--) {
-      d = substr(body, j, 1) + 0
-      if ((15 - j) % 2 == 0) { d *= 2; if (d > 9) d -= 9 }
-      sum += d
-    }
-    do {
-      seed = (seed * 1103515245 + 12345) % 2147483648
-      counter = 1 + int(seed / 1024) % 2097151
-      bits = 0
-      for (c = counter; c > 0; c = int(c / 2)) bits += c % 2
-    } while (bits > 10)
-    printf "%s%d %04d %s %s\n", body, (10 - sum % 10) % 10, i % 10000,
-      sprintf("FFFF98765%05X%06X", i % 997, counter), sprintf("0123456789ABCDEF%08X", counter)
-  }
+# A card a line: PAN, PIN, a Triple-DES KSN and an AES one, the DUKPT counters drawn as
+# bench/dukpt.sh draws them.
+paste -d' ' <(cards "$requests") <(counters "$requests") | awk '{
+  i = NR - 1
+  printf "%s %s %s %s\n", $1, $2, sprintf("FFFF98765%05X%06X", i % 997, $3), sprintf("0123456789ABCDEF%08X", $3)
 }' >"$work/cards"
 awk '{ print "-pan " $1 " -pin " $2 }' "$work/cards" >"$work/calcpvv"
 cp "$work/calcpvv" "$work/calcpinblock"
@@ -135,24 +120,11 @@ printf '%-34s %12s\n' "an empty batch (-calcpvv)" \
 # Cost per request as a batch grows: -calcpvv requests of a file, at each size the peak memory
 # of the batch (GNU time), callgrind's instructions per request (less an empty batch) up to
 # 100 000 requests, and from 100 000 up the CPU time per request (best of three).
-cards() {
-  awk -v n="$1" 'BEGIN {
-    for (i = 0; i < n; i++) {
-      body = sprintf("411111%09d", i); sum = 0
-      for (j = 15; j >= 1; j--) {
-        d = substr(body, j, 1) + 0
-        if ((15 - j) % 2 == 0) { d *= 2; if (d > 9) d -= 9 }
-        sum += d
-      }
-      printf "-pan %s%d -pin %04d\n", body, (10 - sum % 10) % 10, i % 10000
-    }
-  }'
-}
 flat=(-batch -calcpvv -pvki 1 -kpvfile "$work/kpv")
 printf '%-12s %14s %12s %16s\n' "requests" "peak memory" "instr./req" "CPU ns/request"
 empty=$(instructions "$bin" "${flat[@]}" </dev/null)
 for n in 1000 10000 100000 1000000 10000000; do
-  cards "$n" >"$work/flat"
+  cards "$n" | awk '{ print "-pan " $1 " -pin " $2 }' >"$work/flat"
   kib=$(/usr/bin/time -f '%M' "$bin" "${flat[@]}" <"$work/flat" 2>&1 >/dev/null)
   per=-
   if [ "$n" -le 100000 ]; then

@@ -24,17 +24,9 @@ printf '\x01\x23\x45\x67\x89\xAB\xCD\xEF\xFE\xDC\xBA\x98\x76\x54\x32\x10' >"$wor
 pan=4111111111111111
 
 # One line per request: the KSN, the PIN, and the counter's bits set.
-awk -v n="$requests" 'BEGIN {
-  seed = 12345
-  for (i = 0; i < n; i++) {
-    do {
-      seed = (seed * 1103515245 + 12345) % 2147483648
-      counter = 1 + int(seed / 1024) % 2097151
-      bits = 0
-      for (c = counter; c > 0; c = int(c / 2)) bits += c % 2
-    } while (bits > 10)
-    printf "%s %04d %d\n", sprintf("FFFF98765%05X%06X", i % 997, counter), i % 10000, bits
-  }
+counters "$requests" | awk '{
+  i = NR - 1
+  printf "%s %04d %d\n", sprintf("FFFF98765%05X%06X", i % 997, $1), i % 10000, $2
 }' >"$work/transactions"
 
 awk '{ print "-ksn", $1, "-pin", $2 }' "$work/transactions" |

@@ -14,17 +14,7 @@ command -v parallel >/dev/null || { echo "GNU parallel is needed (apt-get instal
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-awk -v n="$requests" 'BEGIN {
-  for (i = 0; i < n; i++) {
-    body = sprintf("411111%09d", i); sum = 0
-    for (j = 15; j >= 1; j--) {
-      d = substr(body, j, 1) + 0
-      if ((15 - j) % 2 == 0) { d *= 2; if (d > 9) d -= 9 }
-      sum += d
-    }
-    printf "-pan %s%d -pin %04d\n", body, (10 - sum % 10) % 10, i % 10000
-  }
-}' >"$work/requests"
+cards "$requests" | awk '{ print "-pan " $1 " -pin " $2 }' >"$work/requests"
 command=("$bin" -batch -locked -calcpvv -pvki 1 -kpv 0123456789ABCDEFFEDCBA9876543210)
 
 seconds() { local start end; start=$(date +%s.%N); "$@"; end=$(date +%s.%N); echo "$end - $start" | bc; }
