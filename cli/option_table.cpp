@@ -104,7 +104,7 @@ constexpr Choice kDirections[] = {{u"request", 0}, {u"response", 1}};
 
 // A row as it is declared. The program never holds these: at compile time their texts go into
 // one pool, their functions into small tables, and each becomes an Option.
-struct OptionSpec {
+struct DeclaredOption {
   std::u16string_view word;
   OptionGroup group;
   std::u16string_view placeholder{};
@@ -130,7 +130,7 @@ struct OptionSpec {
 
 // Descriptions start in column 29, as in the usage text: four blanks, then the word and its
 // placeholder in 24 columns.
-constexpr OptionSpec kOptions[] = {
+constexpr DeclaredOption kOptions[] = {
     // Commands. The first six are the original ones, in their original order.
     {.word = u"-verify",
      .group = OptionGroup::Command,
@@ -787,9 +787,9 @@ constexpr std::array<FixedWord, kKeyWordCount> makeKeyWordTexts() {
 }
 constexpr std::array<FixedWord, kKeyWordCount> kKeyWordTexts = makeKeyWordTexts();
 
-constexpr std::array<OptionSpec, kKeyWordCount>
+constexpr std::array<DeclaredOption, kKeyWordCount>
 makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
-  std::array<OptionSpec, kKeyWordCount> rows{};
+  std::array<DeclaredOption, kKeyWordCount> rows{};
   std::size_t next = 0;
   forEachKeyWord([&](KeyWord word) {
     const KeyRole &role = keyRole(word.role);
@@ -797,7 +797,7 @@ makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
     const bool file = isFileForm(word.form);
     const bool guard = word.form == KeyForm::CheckValue;
     const bool block = word.form == KeyForm::Block;
-    OptionSpec &row = rows[next];
+    DeclaredOption &row = rows[next];
     row.word = std::u16string_view(texts[next].text.data(), texts[next].size);
     row.group = OptionGroup::Key;
     row.placeholder = guard ? u"KCV" : file ? u"FILE" : block ? u"KEYBLOCK" : family.placeholder;
@@ -811,29 +811,29 @@ makeKeyOptions(const std::array<FixedWord, kKeyWordCount> &texts) {
 }
 
 template <std::size_t N, std::size_t M>
-constexpr std::array<OptionSpec, N + M> joined(const OptionSpec (&first)[N],
-                                               const std::array<OptionSpec, M> &second) {
-  std::array<OptionSpec, N + M> rows{};
+constexpr std::array<DeclaredOption, N + M> joined(const DeclaredOption (&first)[N],
+                                                   const std::array<DeclaredOption, M> &second) {
+  std::array<DeclaredOption, N + M> rows{};
   std::copy(std::begin(first), std::end(first), rows.begin());
   std::copy(second.begin(), second.end(), rows.begin() + N);
   return rows;
 }
 
-constexpr auto kSpecs = joined(kOptions, makeKeyOptions(kKeyWordTexts));
+constexpr auto kDeclaredOptions = joined(kOptions, makeKeyOptions(kKeyWordTexts));
 
 // ---- The rows as the program holds them ---------------------------------------------------
 
-// Each spec's texts in turn, the same text stored once.
-constexpr std::u16string_view textOf(const OptionSpec &spec, std::size_t which) {
-  const std::u16string_view texts[] = {spec.word, spec.placeholder, spec.line, spec.missing,
-                                       spec.refused};
+// Each declared option's texts in turn, the same text stored once.
+constexpr std::u16string_view textOf(const DeclaredOption &declared, std::size_t which) {
+  const std::u16string_view texts[] = {declared.word, declared.placeholder, declared.line,
+                                       declared.missing, declared.refused};
   return texts[which];
 }
 
 template <typename Visit> constexpr void forEachText(Visit visit) {
-  for (const OptionSpec &spec : kSpecs) {
+  for (const DeclaredOption &declared : kDeclaredOptions) {
     for (std::size_t which = 0; which < 5; ++which) {
-      visit(textOf(spec, which));
+      visit(textOf(declared, which));
     }
   }
 }
@@ -848,7 +848,7 @@ constexpr std::size_t poolSize() {
 // compared only with the earlier ones of its length: searching the whole pool for each text
 // takes more steps than a compiler allows a constant expression once the table has a hundred
 // rows.
-constexpr std::size_t kTextCount = kSpecs.size() * 5;
+constexpr std::size_t kTextCount = kDeclaredOptions.size() * 5;
 constexpr std::size_t kLongestText = 128;
 
 struct Pool {
@@ -879,7 +879,7 @@ struct Pool {
     earlierOfLength[count - 1] = lastOfLength[text.size()];
     lastOfLength[text.size()] = static_cast<std::uint16_t>(count);
   }
-  // The place of text which (0 word, 1 placeholder, 2 line, 3 missing, 4 refused) of spec row.
+  // The place of text which (0 word, 1 placeholder, 2 line, 3 missing, 4 refused) of declared row.
   constexpr TextRef at(std::size_t row, std::size_t which) const { return refs[5 * row + which]; }
 };
 
@@ -894,8 +894,8 @@ static_assert(kPool.used < 65536, "TextRef holds offsets in 16 bits");
 // The distinct functions of the command words, in the order of the rows.
 constexpr std::size_t countCommands() {
   std::size_t count = 0;
-  for (const OptionSpec &spec : kSpecs) {
-    count += spec.check != nullptr ? 1 : 0;
+  for (const DeclaredOption &declared : kDeclaredOptions) {
+    count += declared.check != nullptr ? 1 : 0;
   }
   return count;
 }
@@ -903,9 +903,9 @@ constexpr std::size_t countCommands() {
 constexpr std::array<CommandFunctions, countCommands()> makeCommands() {
   std::array<CommandFunctions, countCommands()> commands{};
   std::size_t next = 0;
-  for (const OptionSpec &spec : kSpecs) {
-    if (spec.check != nullptr) {
-      commands[next++] = {spec.check, spec.answer};
+  for (const DeclaredOption &declared : kDeclaredOptions) {
+    if (declared.check != nullptr) {
+      commands[next++] = {declared.check, declared.answer};
     }
   }
   return commands;
@@ -933,15 +933,15 @@ struct ChoiceLists {
 
 constexpr ChoiceLists makeChoiceLists() {
   ChoiceLists lists;
-  for (const OptionSpec &spec : kSpecs) {
-    lists.place(spec.choices);
+  for (const DeclaredOption &declared : kDeclaredOptions) {
+    lists.place(declared.choices);
   }
   return lists;
 }
 constexpr ChoiceLists kChoiceLists = makeChoiceLists();
 
 // Whether two rows fill the same field: the same member, or the same key role.
-constexpr bool sameField(const OptionSpec &a, const OptionSpec &b) {
+constexpr bool sameField(const DeclaredOption &a, const DeclaredOption &b) {
   if (a.key || b.key) {
     return a.key && b.key && a.key->role == b.key->role &&
            (a.key->form == KeyForm::CheckValue) == (b.key->form == KeyForm::CheckValue);
@@ -953,19 +953,19 @@ constexpr bool sameField(const OptionSpec &a, const OptionSpec &b) {
 
 constexpr std::uint8_t fieldOf(std::size_t row) {
   for (std::size_t first = 0; first < row; ++first) {
-    if (sameField(kSpecs[first], kSpecs[row])) {
+    if (sameField(kDeclaredOptions[first], kDeclaredOptions[row])) {
       return static_cast<std::uint8_t>(first);
     }
   }
   return static_cast<std::uint8_t>(row);
 }
 
-constexpr std::array<Option, kSpecs.size()> makeRows() {
+constexpr std::array<Option, kDeclaredOptions.size()> makeRows() {
   ChoiceLists lists = kChoiceLists;
-  std::array<Option, kSpecs.size()> rows{};
+  std::array<Option, kDeclaredOptions.size()> rows{};
   std::size_t commands = 0;
-  for (std::size_t i = 0; i < kSpecs.size(); ++i) {
-    const OptionSpec &spec = kSpecs[i];
+  for (std::size_t i = 0; i < kDeclaredOptions.size(); ++i) {
+    const DeclaredOption &declared = kDeclaredOptions[i];
     Option &row = rows[i];
     const TextRef *refs = &kPool.refs[5 * i]; // in the order of textOf
     row.wordRef = refs[0];
@@ -973,30 +973,30 @@ constexpr std::array<Option, kSpecs.size()> makeRows() {
     row.lineRef = refs[2];
     row.missingRef = refs[3];
     row.refusedRef = refs[4];
-    row.group = spec.group;
-    row.help = spec.help;
-    row.notInRequest = spec.notInRequest;
-    row.data = spec.data;
-    row.choiceList = lists.place(spec.choices);
-    row.command = spec.check != nullptr ? static_cast<std::uint8_t>(++commands) : 0;
-    row.rule = spec.rule;
-    row.checksValue = spec.key || spec.choices != nullptr ||
-                      spec.rule.characters != Characters::Any || spec.rule.shortest != 0 ||
-                      spec.rule.longest != UINT32_MAX;
-    row.text = spec.text;
-    row.number = spec.number;
-    row.bytes = spec.bytes;
-    row.flag = spec.flag;
-    row.list = spec.list;
-    row.key = spec.key;
+    row.group = declared.group;
+    row.help = declared.help;
+    row.notInRequest = declared.notInRequest;
+    row.data = declared.data;
+    row.choiceList = lists.place(declared.choices);
+    row.command = declared.check != nullptr ? static_cast<std::uint8_t>(++commands) : 0;
+    row.rule = declared.rule;
+    row.checksValue = declared.key || declared.choices != nullptr ||
+                      declared.rule.characters != Characters::Any || declared.rule.shortest != 0 ||
+                      declared.rule.longest != UINT32_MAX;
+    row.text = declared.text;
+    row.number = declared.number;
+    row.bytes = declared.bytes;
+    row.flag = declared.flag;
+    row.list = declared.list;
+    row.key = declared.key;
     row.field = fieldOf(i);
-    row.pinFromBlockWhenLocked = spec.pinFromBlockWhenLocked;
-    row.message = spec.message;
+    row.pinFromBlockWhenLocked = declared.pinFromBlockWhenLocked;
+    row.message = declared.message;
   }
   return rows;
 }
 
-constexpr std::array<Option, kSpecs.size()> kAllOptions = makeRows();
+constexpr std::array<Option, kDeclaredOptions.size()> kAllOptions = makeRows();
 
 inline std::u16string_view view(TextRef ref) {
   return {kPool.characters.data() + ref.offset, ref.size};
@@ -1034,8 +1034,8 @@ constexpr WordIndex makeWordIndex() {
     index.start[length] = static_cast<std::uint8_t>(next);
     for (const bool data : {true, false}) {
       for (std::size_t row = 0; row < kAllOptions.size(); ++row) {
-        if (kSpecs[row].word.size() == length && kSpecs[row].data == data) {
-          index.keys[next] = wordKey(kSpecs[row].word);
+        if (kDeclaredOptions[row].word.size() == length && kDeclaredOptions[row].data == data) {
+          index.keys[next] = wordKey(kDeclaredOptions[row].word);
           index.offsets[next] = kAllOptions[row].wordRef.offset;
           index.rows[next++] = static_cast<std::uint8_t>(row);
         }
