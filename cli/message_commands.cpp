@@ -16,11 +16,6 @@ namespace tolvane {
 
 namespace {
 
-// The names of -macalg, for messages.
-constexpr std::u16string_view kMacNames[] = {u"iso9797-1",   u"iso9797-3",   u"cmac",
-                                             u"hmac-sha224", u"hmac-sha256", u"hmac-sha384",
-                                             u"hmac-sha512"};
-
 bool isResponse(const CommandLine &cl) { return cl.direction == 1; }
 
 // The words common to the commands that take a role's key or, in its place, a BDK and a KSN.
@@ -64,7 +59,8 @@ MacKeyKind macKeyKindOf(const CommandLine &cl) {
 
 // "macalg cmac takes ...".
 Text macalgMessage(MacAlgorithm algorithm, std::u16string_view rest) {
-  return Text(u"macalg ") + Text(kMacNames[static_cast<std::size_t>(algorithm)]) + Text(rest);
+  return Text(u"macalg ") + Text(kMacAlgorithmNames[static_cast<std::size_t>(algorithm)]) +
+         Text(rest);
 }
 
 // The key fits the algorithm; the message says what to give instead.
@@ -145,7 +141,8 @@ public:
       if (mak->isHmac() && mak->block() != nullptr &&
           !blockAllowsHash(*mak->block(), algorithm, hash)) {
         throw excProblem(Text(u"makblock is bound to the hash of optional block HM ") + Text(hash) +
-                         u", not to " + Text(kMacNames[static_cast<std::size_t>(algorithm)]));
+                         u", not to " +
+                         Text(kMacAlgorithmNames[static_cast<std::size_t>(algorithm)]));
       }
     }
     const bool left = algorithm == MacAlgorithm::Iso9797Alg3;

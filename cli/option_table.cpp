@@ -73,15 +73,11 @@ Choice modeChoice(std::size_t index) {
   const auto modes = modeOfUseNames();
   return index < modes.size() ? Choice{modes[index].code(), modes[index].codeText[0]} : Choice{};
 }
-constexpr Choice kMacAlgorithms[] = {
-    {u"iso9797-1", static_cast<std::int32_t>(MacAlgorithm::Iso9797Alg1)},
-    {u"iso9797-3", static_cast<std::int32_t>(MacAlgorithm::Iso9797Alg3)},
-    {u"cmac", static_cast<std::int32_t>(MacAlgorithm::Cmac)},
-    {u"hmac-sha224", static_cast<std::int32_t>(MacAlgorithm::HmacSha224)},
-    {u"hmac-sha256", static_cast<std::int32_t>(MacAlgorithm::HmacSha256)},
-    {u"hmac-sha384", static_cast<std::int32_t>(MacAlgorithm::HmacSha384)},
-    {u"hmac-sha512", static_cast<std::int32_t>(MacAlgorithm::HmacSha512)},
-};
+Choice macAlgorithmChoice(std::size_t index) {
+  return index < std::size(kMacAlgorithmNames)
+             ? Choice{kMacAlgorithmNames[index], static_cast<std::int32_t>(index)}
+             : Choice{};
+}
 
 constexpr Choice kMacPaddings[] = {
     {u"1", static_cast<std::int32_t>(MacPadding::Zeros)},
@@ -641,7 +637,7 @@ constexpr DeclaredOption kOptions[] = {
      .group = OptionGroup::Value,
      .line = u"the MAC algorithm",
      .missing = u"missing MAC algorithm",
-     .choices = choiceFrom<kMacAlgorithms>,
+     .choices = macAlgorithmChoice,
      .number = &CL::macAlgorithm},
     {.word = u"-macpad",
      .group = OptionGroup::Value,

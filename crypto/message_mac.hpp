@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "crypto/cipher.hpp"
 #include "crypto/hmac.hpp"
@@ -25,6 +27,13 @@ enum class MacAlgorithm : std::uint8_t {
   HmacSha384,
   HmacSha512
 };
+
+// The algorithms as -macalg names them, in the order of MacAlgorithm.
+inline constexpr std::u16string_view kMacAlgorithmNames[] = {
+    u"iso9797-1",   u"iso9797-3",   u"cmac",       u"hmac-sha224",
+    u"hmac-sha256", u"hmac-sha384", u"hmac-sha512"};
+static_assert(std::size(kMacAlgorithmNames) ==
+              static_cast<std::size_t>(MacAlgorithm::HmacSha512) + 1);
 
 // Fewer bytes would be too easy to guess.
 constexpr std::size_t kShortestMac = 4;
