@@ -86,14 +86,10 @@ void wipeSse() noexcept {
 void wipeVectorRegisters() noexcept {
 #if defined(TOLVANE_PROCESSOR_RECORD)
   // From glibc's record of the processor, read once; no cpuid of our own.
-  static const int width = CPU_FEATURE_ACTIVE(AVX512F) ? 2 : CPU_FEATURE_ACTIVE(AVX) ? 1 : 0;
-  if (width == 2) {
-    wipeAvx512();
-  } else if (width == 1) {
-    wipeAvx();
-  } else {
-    wipeSse();
-  }
+  static void (*const wipe)() noexcept = CPU_FEATURE_ACTIVE(AVX512F) ? wipeAvx512
+                                         : CPU_FEATURE_ACTIVE(AVX)   ? wipeAvx
+                                                                     : wipeSse;
+  wipe();
 #elif defined(__x86_64__)
   wipeSse();
 #endif
