@@ -84,7 +84,19 @@ public:
   ~SecretString() { clear(); }
 
   void clear() noexcept {
-    wipeBytes(value_.data(), value_.size() * sizeof(CharT));
+    if (value_.empty()) {
+      return;
+    }
+    if (value_.size() <= 4) {
+      // A short answer (Y, N, a PVV) by stores of its own: a call would cost more. Volatile, so
+      // that they are neither dropped nor turned into that call.
+      volatile CharT *const units = value_.data();
+      for (std::size_t i = 0; i < value_.size(); ++i) {
+        units[i] = CharT{};
+      }
+    } else {
+      wipeBytes(value_.data(), value_.size() * sizeof(CharT));
+    }
     value_.clear();
   }
   std::basic_string<CharT> &operator*() noexcept { return value_; }

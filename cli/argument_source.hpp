@@ -27,23 +27,26 @@ public:
       argument = std::u16string_view(word.data, word.size);
       return true;
     }
-    return more(argument);
+    return !aheadAreAll_ && more(argument);
   }
 
 protected:
   // The next argument, once the words found ahead are all taken.
   virtual bool more(std::u16string_view &argument) = 0;
-  // Makes words[0, count) the next arguments; they must stay in place as long as the source.
-  void foundAhead(const FoundWord *words, std::size_t count) {
+  // Makes words[0, count) the next arguments, and the last ones; they must stay in place as long
+  // as the source.
+  void foundAll(const FoundWord *words, std::size_t count) {
     ahead_ = words;
     found_ = count;
     taken_ = 0;
+    aheadAreAll_ = true;
   }
 
 private:
   const FoundWord *ahead_ = nullptr;
   std::size_t found_ = 0;
   std::size_t taken_ = 0;
+  bool aheadAreAll_ = false;
 };
 
 // Draws the decoded process arguments, one by one.

@@ -124,7 +124,7 @@ private:
 class LineWords final : public ArgumentSource {
 public:
   LineWords(std::string_view line, SecretString<char> &scratch, SecretBuffer<char16_t> &words)
-      : line_(line), scratch_(scratch), words_(words) {}
+      : line_(line), scratch_(scratch), words_(words), plain_(takePlainLine()) {}
 
 private:
   bool more(std::u16string_view &argument) override;
@@ -143,11 +143,10 @@ private:
   std::size_t position_ = 0;
   SecretString<char> &scratch_;
   SecretBuffer<char16_t> &words_;
-  bool started_ = false;
-  bool plain_ = false;
   // The words of a plain line, found at once and handed out by next. Left unfilled until the
   // line is split: a request costs what it uses.
   FoundWord plainWords_[kPlainWords];
+  bool plain_; // last, as the constructor splits the line into the members before it
 };
 
 // Input lines, one at a time. Each line is left in the buffer and wiped, its line end with it,
@@ -165,6 +164,9 @@ public:
 
 private:
   char *data() { return buffer_.data(); }
+  // next, for all but a whole line of at most the limit already in the buffer.
+  template <typename BeforeRead>
+  [[gnu::noinline]] bool readLine(std::string_view &line, bool &tooLong, BeforeRead beforeRead);
 
   ByteSource &in_;
   // Bytes [begin_, end_) are not yet consumed. Its memory is not filled beforehand: a read fills
@@ -177,8 +179,37 @@ private:
 };
 
 template <typename BeforeRead>
-bool LineReader::next(std::string_view &line, bool &tooLong, BeforeRead beforeRead) {
-  wipeBytes(data() + lineStart_, begin_ - lineStart_);
+[[gnu::always_inline]] inline bool LineReader::next(std::string_view &line, bool &tooLong,
+                                                    BeforeRead beforeRead) {
+  // The common line, short and already read, without a call: the line before is wiped by two
+  // stores when it held 16 to 32 bytes, and the next one found in the bytes held.
+  char *const previous = data() + lineStart_;
+  const std::size_t used = begin_ - lineStart_;
+  if (used - 16 <= 16) {
+    std::memset(previous, 0, 16);
+    std::memset(previous + used - 16, 0, 16);
+    __asm__ __volatile__("" : : "r"(previous) : "memory");
+  } else {
+    wipeBytes(previous, used);
+  }
+  lineStart_ = begin_;
+  char *const start = data() + begin_;
+  const std::size_t held = end_ - begin_;
+  const auto *lineFeed =
+      held == 0 ? nullptr : static_cast<const char *>(std::memchr(start, '\n', held));
+  if (lineFeed == nullptr) {
+    return readLine(line, tooLong, beforeRead);
+  }
+  std::size_t length = static_cast<std::size_t>(lineFeed - start);
+  begin_ += length + 1;
+  length -= length > 0 && start[length - 1] == '\r' ? 1 : 0;
+  tooLong = length > kMaxRequestLine;
+  line = std::string_view(start, tooLong ? 0 : length);
+  return true;
+}
+
+template <typename BeforeRead>
+bool LineReader::readLine(std::string_view &line, bool &tooLong, BeforeRead beforeRead) {
   bool skipping = false;
   for (;;) {
     char *const start = data() + begin_;
@@ -276,7 +307,8 @@ private:
   void flushAnswers();
   // Walks and answers one request from words; its answer or message is left in answerText_,
   // outBytes_ or errBytes_.
-  int serve(const CommandLine &base, ArgumentSource &words, CommandLine &request, Outcome &outcome);
+  [[gnu::always_inline]] int serve(const CommandLine &base, ArgumentSource &words,
+                                   CommandLine &request, Outcome &outcome);
   // Reads the header of a CSV batch and writes the header of its answers; false when the input
   // is empty. Throws excCL_MalformedParameter for a column no request may give.
   bool readCsvHeader(const CommandLine &base);
@@ -315,9 +347,18 @@ void Batch::answer(int status, Outcome outcome, const Units &text, std::u16strin
       answers_.capacity()) {
     flushAnswers();
   }
+  char *out = answers_.end();
+  if (form_ == AnswerForm::Tab && units.size() <= kPiece) {
+    // The common answer, one piece in the tab form, straight into the room made above.
+    *out++ = status == 0 ? '0' : '1';
+    *out++ = '\t';
+    out = writeEscaped(out, units);
+    *out++ = '\n';
+    answers_.commit(static_cast<std::size_t>(out - answers_.end()));
+    return;
+  }
   constexpr std::string_view kinds[] = {"answer", "usage", "problem", "command line", "error"};
   const std::string_view kind = kinds[static_cast<std::size_t>(outcome)];
-  char *out = answers_.end();
   const auto put = [&out](std::string_view bytes) {
     out = std::copy(bytes.begin(), bytes.end(), out);
   };
@@ -447,8 +488,8 @@ void Batch::flushAnswers() {
   }
 }
 
-int Batch::serve(const CommandLine &base, ArgumentSource &words, CommandLine &request,
-                 Outcome &outcome) {
+inline int Batch::serve(const CommandLine &base, ArgumentSource &words, CommandLine &request,
+                        Outcome &outcome) {
   // The answer goes straight into its line when it is one line of bytes; otherwise, and for
   // every message, through the writers, which turn LF into CR LF as a run would.
   const int status = guarded(
@@ -456,9 +497,11 @@ int Batch::serve(const CommandLine &base, ArgumentSource &words, CommandLine &re
       [&] {
         walkRequest(base, words, keys_, request);
         computeAnswer(request, *answerText_);
-        if (!std::all_of(answerText_->begin(), answerText_->end(),
-                         [](char16_t unit) { return unit < 256 && unit != u'\n'; })) {
-          writeAnswer(requestOut_, *answerText_);
+        for (const char16_t unit : *answerText_) {
+          if (unit >= 256 || unit == u'\n') {
+            writeAnswer(requestOut_, *answerText_);
+            break;
+          }
         }
         return 0;
       },
@@ -639,7 +682,7 @@ bool LineWords::takePlainLine() {
   if (starts != 0) {
     return false; // more words than room: word by word after all
   }
-  foundAhead(plainWords_, count);
+  foundAll(plainWords_, count);
   words_.commit(length);
   return true;
 #else
@@ -647,16 +690,7 @@ bool LineWords::takePlainLine() {
 #endif
 }
 
-bool LineWords::more(std::u16string_view &argument) {
-  if (!started_) {
-    started_ = true;
-    plain_ = takePlainLine();
-    if (plain_) {
-      return next(argument);
-    }
-  }
-  return !plain_ && nextWord(argument);
-}
+bool LineWords::more(std::u16string_view &argument) { return !plain_ && nextWord(argument); }
 
 bool LineWords::nextWord(std::u16string_view &argument) {
   while (position_ < line_.size() && isBlank(line_[position_])) {

@@ -8,7 +8,7 @@
 
 namespace tolvane {
 
-void CommandLine::check() const {
+void CommandLine::checkFully() const {
   if (checkCommand == nullptr) {
     throw excCL_RequiredParameterMissing(
         u"one of -verify, -calcpvv, or -calcpinblock must be specified");

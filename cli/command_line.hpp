@@ -56,10 +56,19 @@ struct Option;
 struct CommandLine {
   // Throws for the first check the command line fails: no command, the command's own checks,
   // a guard without its key.
-  void check() const;
+  void check() const {
+    // The common case inline: a batch checks every request.
+    if (checkCommand != nullptr && !anyGuard) {
+      checkCommand(*this);
+    } else {
+      checkFully();
+    }
+  }
   // Throws excProblem "KPV check value does not match" (or KPE, CVK, BDK...) when a key's check
   // value does not begin as its guard says. Run after check(), before the command.
   void checkGuards() const;
+  // check, for no command or with guards.
+  void checkFully() const;
 
   // Which fields a walk has given (by the field number of their option rows): under -locked a
   // request may not give one the command line gave.

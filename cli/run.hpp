@@ -29,7 +29,8 @@ enum class Outcome : std::uint8_t { Answer, Usage, Problem, CommandLine, Error }
 // messages to err with the prefix of their class. Returns the status: body's, 0 after
 // -helpall, otherwise 1; and sets outcome, when given, to what was written.
 template <typename Body>
-int guarded(TextWriter &out, TextWriter &err, Body body, Outcome *outcome = nullptr) {
+[[gnu::always_inline]] inline int guarded(TextWriter &out, TextWriter &err, Body body,
+                                          Outcome *outcome = nullptr) {
   int status = 1;
   Outcome wrote = Outcome::Error;
   try {

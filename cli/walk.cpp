@@ -1,6 +1,8 @@
 #include "cli/walk.hpp"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "base/digits.hpp"
 #include "cli/errors.hpp"
@@ -16,6 +18,30 @@ std::size_t lineBreakIn(std::u16string_view word) {
     ++i;
   }
   return i;
+}
+
+// a == b, four characters at a time: option words are short, and a loop of single characters
+// would cost a request as much as looking the word up.
+bool sameWord(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  std::size_t i = 0;
+  for (; i + 4 <= a.size(); i += 4) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, sizeof x);
+    std::memcpy(&y, b.data() + i, sizeof y);
+    if (x != y) {
+      return false;
+    }
+  }
+  for (; i < a.size(); ++i) {
+    if (a[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Whether -batch stands among the option words, so that the walk knows it from the start: a key
@@ -142,9 +168,14 @@ void apply(const Option &option, std::u16string_view value, CommandLine &cl, Key
 void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inRequest, bool inBatch) {
   std::u16string_view arg;
   while (source.next(arg)) {
-    // Only the option word is cut at a CR or LF; values are taken exactly as they come. No word
-    // of the table holds either, so a word found whole needs no cutting.
-    const Option *option = findOption(arg);
+    // A batch's requests tend to name the same words in the same order: the word the request
+    // before changed at this place is tried first. Only the option word is cut at a CR or LF;
+    // values are taken exactly as they come. No word of the table holds either, so a word found
+    // whole needs no cutting.
+    const bool again = inRequest && cl.changedCount < cl.changed.size() &&
+                       cl.changed[cl.changedCount] != nullptr &&
+                       sameWord(cl.changed[cl.changedCount]->word(), arg);
+    const Option *option = again ? cl.changed[cl.changedCount] : findOption(arg);
     if (option == nullptr) {
       arg = arg.substr(0, lineBreakIn(arg));
       option = findOption(arg);
