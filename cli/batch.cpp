@@ -164,7 +164,8 @@ public:
 
 private:
   char *data() { return buffer_.data(); }
-  // next, for all but a whole line of at most the limit already in the buffer.
+  // next, when no line end is among the bytes held: reads more, and drops a line that outgrows
+  // the limit as it arrives.
   template <typename BeforeRead>
   [[gnu::noinline]] bool readLine(std::string_view &line, bool &tooLong, BeforeRead beforeRead);
 
