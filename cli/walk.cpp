@@ -69,6 +69,20 @@ bool pinOnlyFromBlocks(const CommandLine &cl) {
                                  cl.key(Role::Kbpk) != nullptr);
 }
 
+// What a locked batch says to a request that gives option. Per-card data only, and not even that
+// where the command line gave it: a batch meant for CVV2 (service code 000) must not answer for
+// a stripe's service code. Apart from its message, as every word of every request asks.
+enum class LockedRule : std::uint8_t { Allowed, Fixed, PinFromBlockOnly };
+LockedRule lockedRule(const CommandLine &base, const Option &option) {
+  if (!option.data || base.wasGiven(option.field)) {
+    return LockedRule::Fixed;
+  }
+  if (option.text == &CommandLine::pin && pinOnlyFromBlocks(base)) {
+    return LockedRule::PinFromBlockOnly;
+  }
+  return LockedRule::Allowed;
+}
+
 // The value of a decimal or enumerated option, which its rule has accepted.
 std::int32_t numberOf(const Option &option, std::u16string_view value) {
   if (option.choiceList != 0) {
@@ -183,10 +197,8 @@ void walk(ArgumentSource &source, CommandLine &cl, KeyStore &keys, bool inReques
     if (option == nullptr) {
       throw excCL_UnrecognizedOption(arg);
     }
-    if (inRequest && cl.locked) {
-      if (const Text refusal = lockedRefusal(cl, *option); !refusal.empty()) {
-        throw excCL_MalformedParameter(refusal);
-      }
+    if (inRequest && cl.locked && lockedRule(cl, *option) != LockedRule::Allowed) {
+      throw excCL_MalformedParameter(lockedRefusal(cl, *option));
     }
     std::u16string_view value;
     if (option->takesValue()) {
@@ -234,12 +246,12 @@ CommandLine walkCommandLine(std::span<const Text> args, KeyStore &keys) {
 }
 
 Text lockedRefusal(const CommandLine &base, const Option &option) {
-  // Per-card data only, and not even that where the command line gave it: a batch meant for
-  // CVV2 (service code 000) must not answer for a stripe's service code.
-  if (!option.data || base.wasGiven(option.field)) {
+  switch (lockedRule(base, option)) {
+  case LockedRule::Allowed:
+    break;
+  case LockedRule::Fixed:
     return Text(option.word()) + u" is fixed by the command line of this batch (-locked)";
-  }
-  if (option.text == &CommandLine::pin && pinOnlyFromBlocks(base)) {
+  case LockedRule::PinFromBlockOnly:
     return u"-pin is refused in this batch: the PIN comes from a pinblock only (-locked)";
   }
   return {};
