@@ -182,17 +182,9 @@ private:
 template <typename BeforeRead>
 [[gnu::always_inline]] inline bool LineReader::next(std::string_view &line, bool &tooLong,
                                                     BeforeRead beforeRead) {
-  // The common line, short and already read, without a call: the line before is wiped by two
-  // stores when it held 16 to 32 bytes, and the next one found in the bytes held.
-  char *const previous = data() + lineStart_;
-  const std::size_t used = begin_ - lineStart_;
-  if (used - 16 <= 16) {
-    std::memset(previous, 0, 16);
-    std::memset(previous + used - 16, 0, 16);
-    __asm__ __volatile__("" : : "r"(previous) : "memory");
-  } else {
-    wipeBytes(previous, used);
-  }
+  // The common line, already read, without a call: the line before is wiped, and the next one
+  // found in the bytes held.
+  wipeBytes(data() + lineStart_, begin_ - lineStart_);
   lineStart_ = begin_;
   char *const start = data() + begin_;
   const std::size_t held = end_ - begin_;
