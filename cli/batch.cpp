@@ -428,8 +428,9 @@ bool Batch::readCsvHeader(const CommandLine &base) {
     if (option->help != Help::None || option->notInRequest) {
       throw excCL_MalformedParameter(column + u" is not allowed in a batch request");
     }
-    if (base.locked && !lockedRefusal(base, *option).empty()) {
-      throw excCL_MalformedParameter(column + u": " + lockedRefusal(base, *option));
+    if (const Text refusal = base.locked ? lockedRefusal(base, *option) : Text();
+        !refusal.empty()) {
+      throw excCL_MalformedParameter(column + u": " + refusal);
     }
     csvRef_ = csvRef_ || option->text == &CommandLine::ref;
     columns_.push_back(option);
