@@ -42,13 +42,18 @@ int luhnCheckDigit(std::u16string_view digits) {
   return static_cast<int>((10 - sum % 10) % 10);
 }
 
-bool luhnCheck(std::u16string_view pan) {
-  if (pan.size() < 13 || pan.size() > 19) {
+bool endsInLuhnDigit(std::u16string_view digits) {
+  if (digits.empty()) {
     return false;
   }
-  const unsigned last = static_cast<unsigned>(pan.back()) - u'0';
+  const unsigned last = static_cast<unsigned>(digits.back()) - u'0';
   unsigned sum = 0;
-  return last <= 9 && luhnSum(pan.substr(0, pan.size() - 1), sum) && (10 - sum % 10) % 10 == last;
+  return last <= 9 && luhnSum(digits.substr(0, digits.size() - 1), sum) &&
+         (10 - sum % 10) % 10 == last;
+}
+
+bool luhnCheck(std::u16string_view pan) {
+  return pan.size() >= 13 && pan.size() <= 19 && endsInLuhnDigit(pan);
 }
 
 } // namespace tolvane

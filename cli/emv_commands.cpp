@@ -61,16 +61,13 @@ bool hasCardKey(const CommandLine &cl) {
 
 // A card's PAN: 12 to 19 digits, passing the Luhn check unless -suppressluhn.
 void checkEmvPan(const CommandLine &cl) {
-  const std::u16string_view pan = cl.pan;
-  const bool digits =
-      pan.size() >= kShortestEmvPan && pan.size() <= kLongestEmvPan && allDecimal(pan);
   if (cl.suppressLuhn) {
-    if (!digits) {
+    if (!isEmvPan(cl.pan)) {
       throw excCL_MalformedParameter(u"PAN must be 12 to 19 digits");
     }
     return;
   }
-  if (!digits || luhnCheckDigit(pan.substr(0, pan.size() - 1)) != digitValue(pan.back())) {
+  if (!isEmvPan(cl.pan) || !endsInLuhnDigit(cl.pan)) {
     throw excCL_MalformedParameter(u"PAN must be 12-19 digits which pass the Luhn check");
   }
 }

@@ -10,6 +10,8 @@ namespace tolvane {
 
 namespace {
 
+constexpr std::size_t kShortestEmvPan = 12;
+constexpr std::size_t kLongestEmvPan = 19;
 constexpr std::size_t kPsnDigits = 2;
 
 // Digit i of PAN || PSN.
@@ -62,6 +64,10 @@ void decimalisedDigest(std::u16string_view pan, std::u16string_view psn, NibbleB
 }
 
 } // namespace
+
+bool isEmvPan(std::u16string_view pan) {
+  return pan.size() >= kShortestEmvPan && pan.size() <= kLongestEmvPan && allDecimal(pan);
+}
 
 CardKeyOption cardKeyOptionFor(std::size_t panDigits, std::optional<CardKeyOption> asked) {
   return panDigits > 16 && asked != CardKeyOption::A ? CardKeyOption::B : CardKeyOption::A;

@@ -24,9 +24,8 @@ namespace tolvane {
 
 enum class CardKeyOption : std::uint8_t { A, B };
 
-// The lengths of PAN a card master key is derived from.
-inline constexpr std::size_t kShortestEmvPan = 12;
-inline constexpr std::size_t kLongestEmvPan = 19;
+// Whether pan is one a card master key is derived from: 12 to 19 decimal digits.
+bool isEmvPan(std::u16string_view pan);
 
 // A two-key Triple-DES key, K then K'.
 using DoubleDesKey = std::array<std::uint8_t, 16>;
