@@ -430,7 +430,9 @@ bool Batch::readCsvHeader(const CommandLine &base) {
     }
     if (const Text refusal = base.locked ? lockedRefusal(base, *option) : Text();
         !refusal.empty()) {
-      throw excCL_MalformedParameter(column + u": " + refusal);
+      Text message = column + u": ";
+      message += refusal;
+      throw excCL_MalformedParameter(message);
     }
     csvRef_ = csvRef_ || option->text == &CommandLine::ref;
     columns_.push_back(option);
